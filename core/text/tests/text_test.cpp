@@ -1,0 +1,116 @@
+#include "core/text/text.h"
+
+#include <gtest/gtest.h>
+
+#include "core/text/charset.h"
+#include "core/text/gbk_literals.h"
+
+namespace brevane {
+namespace {
+
+TEST(FindText, ForwardSearchHonoursStart) {
+  EXPECT_EQ(FindText("abcabc", "bc"), 2);
+  EXPECT_EQ(FindText("abcabc", "bc", 3), 5);
+  EXPECT_EQ(FindText("abc", "c", 4), -1);
+  EXPECT_EQ(FindText("abc", "c", 3), 3);
+  EXPECT_EQ(FindText("abc", "c", -5), 3);
+  EXPECT_EQ(FindText("abc", "x"), -1);
+  EXPECT_EQ(FindText("ab", "abc"), -1);
+  EXPECT_EQ(FindText("", "a"), -1);
+}
+
+TEST(FindText, EmptyNeedleMatchesAnyNonEmptyRest) {
+  EXPECT_EQ(FindText("abc", ""), 1);
+  EXPECT_EQ(FindText("abc", "", 3), 1);
+  EXPECT_EQ(FindText("abc", "", 4), -1);
+  EXPECT_EQ(FindText("", ""), -1);
+}
+
+TEST(FindText, NeverMatchesOnATrailByte) {
+  EXPECT_EQ(FindText("\x81\x41", "A"), -1);
+  EXPECT_EQ(FindText("\x81\x41" "A", "A"), 3);
+  // Stepping counts from the scan start: starting on the trail byte makes it
+  // a character of its own.
+  EXPECT_EQ(FindText("\x81\x41", "A", 2), 2);
+  // A run of lead bytes: only even offsets from a character start count.
+  EXPECT_EQ(FindText("\xB0\xA1\xB0\xA1", "\xA1\xB0"), -1);
+  EXPECT_EQ(FindText("a\xB0\xA1\xB0\xA1", "\xB0\xA1", 3), -1);
+  EXPECT_EQ(FindText("a\xB0\xA1\xB0\xA1", "\xB0\xA1", 2), 2);
+  EXPECT_EQ(FindText("a\xB0\xA1\xB0\xA1", "\xB0\xA1", 4), 4);
+  // Many false candidates before a real one, inside one long run.
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += "\xC4\xDA";
+  text += "\xDA\xC4";
+  EXPECT_EQ(FindText(text, "\xDA\xC4"), 2001);
+  EXPECT_EQ(FindText(text, "\xDA"), 2001);
+}
+
+TEST(FindTextBackward, OccurrenceMustEndBeforeStart) {
+  EXPECT_EQ(FindTextBackward("abcabc", "bc"), 5);
+  EXPECT_EQ(FindTextBackward("abcabc", "bc", 6), 2);
+  EXPECT_EQ(FindTextBackward("abcabc", "bc", 7), 5);
+  EXPECT_EQ(FindTextBackward("abcabc", "bc", 100), 5);
+  EXPECT_EQ(FindTextBackward("abcabc", "bc", 1), -1);
+  EXPECT_EQ(FindTextBackward("abcabc", "bc", -1), -1);
+  EXPECT_EQ(FindTextBackward("abcabc", "", 2), 1);
+  EXPECT_EQ(FindTextBackward("abcabc", "", 1), -1);
+  EXPECT_EQ(FindTextBackward("\x81\x41\x41", "A"), 3);
+  EXPECT_EQ(FindTextBackward("\x81\x41\x41", "A", 3), -1);
+}
+
+TEST(MidText, BoundsAndByteCuts) {
+  EXPECT_EQ(MidText("abcdef", 3, 2), "cd");
+  EXPECT_EQ(MidText("abcdef", 5, 10), "ef");
+  EXPECT_EQ(MidText("abc", 0, 2), "");
+  EXPECT_EQ(MidText("abc", -1, 2), "");
+  EXPECT_EQ(MidText("abc", 4, 1), "");
+  EXPECT_EQ(MidText("abc", 1, 0), "");
+  EXPECT_EQ(MidText("abc", 1, -2), "");
+  EXPECT_EQ(MidText("\xC4\xDA" "a", 2, 2), "\xDA" "a");
+}
+
+TEST(SplitText, EmptyPiecesAndTrailingSeparator) {
+  EXPECT_EQ(SplitText("a\r\n\r\nb\r\n", "\r\n"), (TextList{"a", "", "b"}));
+  EXPECT_EQ(SplitText("\r\n", "\r\n"), (TextList{""}));
+  EXPECT_EQ(SplitText("\r\na", "\r\n"), (TextList{"", "a"}));
+  EXPECT_EQ(SplitText("", "\r\n"), TextList{});
+  EXPECT_EQ(SplitText("abc", "\r\n"), (TextList{"abc"}));
+  // A separator byte pair hidden in a two-byte character does not split.
+  EXPECT_EQ(SplitText("\x81\r\nx", "\r\n"), (TextList{"\x81\r\nx"}));
+}
+
+TEST(TrimSpaces, SpacesFullWidthSpacesAndLoneLeadByte) {
+  EXPECT_EQ(TrimSpaces(" \xA1\xA1" "a b\t \xA1\xA1"), "a b\t");
+  EXPECT_EQ(TrimSpaces("\ta "), "\ta");
+  EXPECT_EQ(TrimSpaces("a\x81"), "a");
+  EXPECT_EQ(TrimSpaces("a \x81"), "a");
+  EXPECT_EQ(TrimSpaces("\xA1\xA1 \xA1\xA1"), "");
+  EXPECT_EQ(TrimSpaces("\r\n"), "\r\n");
+  // A1 A1 across a character boundary is not a full-width space.
+  EXPECT_EQ(TrimSpaces("\xB0\xA1\xA1"), "\xB0\xA1");
+  EXPECT_EQ(TrimSpaces(""), "");
+}
+
+TEST(TextConversions, BytesIntsAndEquality) {
+  EXPECT_TRUE(TextEquals(Text(), ""));
+  EXPECT_FALSE(TextEquals("a", "A"));
+  EXPECT_EQ(BytesToText(std::string("ab\0cd", 5)), "ab");
+  EXPECT_EQ(TextToBytes("ab"), "ab");
+  EXPECT_EQ(IntToText(0), "0");
+  EXPECT_EQ(IntToText(-12), "-12");
+  EXPECT_EQ(IntToText(2147483647), "2147483647");
+  EXPECT_EQ(IntToText(-2147483647 - 1), "-2147483648");
+  EXPECT_EQ(TextLength("\xC4\xDA" "a"), 3);
+}
+
+TEST(Charset, LiteralsAreTheGbkOfTheirChineseText) {
+  EXPECT_EQ(Utf8ToGbk("已停止监控"), gbk::kStatusStopped);
+  EXPECT_EQ(Utf8ToGbk("登录失败,请先登录旺旺,再重试！"), gbk::kStatusLoginFailed);
+  EXPECT_EQ(GbkToUtf8(gbk::kBannerPictureMarker), "图片网址");
+  // Outside GBK: a four-byte GB18030 sequence that converts back unchanged.
+  EXPECT_EQ(GbkToUtf8(Utf8ToGbk("😀")), "😀");
+  EXPECT_EQ(Utf8ToGbk("a\xFF" "b"), "ab");
+}
+
+}  // namespace
+}  // namespace brevane
