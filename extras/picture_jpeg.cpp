@@ -45,7 +45,10 @@ bool Decode(jpeg_decompress_struct& d, std::string_view bytes, PictureFrame& fra
                static_cast<unsigned long>(bytes.size()));
   if (jpeg_read_header(&d, TRUE) != JPEG_HEADER_OK) return false;
   if (!PictureSizeAllowed(d.image_width, d.image_height)) return false;
-  d.out_color_space = JCS_EXT_RGBA;
+  // Four-colour files (print scans) come out as CMYK and are turned into
+  // RGB here; Adobe's files store the inks inverted.
+  const bool cmyk = d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK;
+  d.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
   jpeg_start_decompress(&d);
   if (d.output_components != 4 || !PictureSizeAllowed(d.output_width, d.output_height)) {
     return false;
@@ -56,6 +59,17 @@ bool Decode(jpeg_decompress_struct& d, std::string_view bytes, PictureFrame& fra
   while (d.output_scanline < d.output_height) {
     JSAMPROW row = frame.rgba.data() + static_cast<std::size_t>(d.output_scanline) * frame.width * 4;
     if (jpeg_read_scanlines(&d, &row, 1) != 1) return false;
+    if (cmyk) {
+      for (int x = 0; x < frame.width; ++x) {
+        uint8_t* px = row + x * 4;
+        int c = px[0], m = px[1], y = px[2], k = px[3];
+        if (!d.saw_Adobe_marker) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+        px[0] = static_cast<uint8_t>(c * k / 255);
+        px[1] = static_cast<uint8_t>(m * k / 255);
+        px[2] = static_cast<uint8_t>(y * k / 255);
+        px[3] = 0xFF;
+      }
+    }
   }
   jpeg_finish_decompress(&d);
   return true;

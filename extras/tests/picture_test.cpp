@@ -60,6 +60,10 @@ TEST(DecodePicture, Jpeg) {
     EXPECT_EQ(p.frames[0].height, 17);
     EXPECT_TRUE(FilledWith(p.frames[0], {200, 40, 90}, 6));
   }
+  // Inverted inks: each channel is its ink value scaled by the black value.
+  const Picture cmyk = DecodePicture(samples::JpegCmyk(8, 8, 200, 0, 255, 128));
+  ASSERT_EQ(cmyk.frames.size(), 1u);
+  EXPECT_TRUE(FilledWith(cmyk.frames[0], {100, 0, 128}, 6));
 }
 
 TEST(DecodePicture, BitmapIconCursor) {

@@ -14,6 +14,9 @@ struct Rgb {
 
 // Pictures of width x height filled with one colour.
 std::string Jpeg(int width, int height, Rgb colour, bool progressive = false);
+// A four-colour JPEG as print programs write it (Adobe marker, inks stored
+// inverted: 255 is no ink), every pixel holding the four given values.
+std::string JpegCmyk(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k);
 std::string Bitmap(int width, int height, Rgb colour);
 // An icon (type 1) or cursor (type 2) with one 32-bit image.
 std::string Icon(int width, int height, Rgb colour, int type = 1);
