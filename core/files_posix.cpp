@@ -1,12 +1,14 @@
 // Settings files on POSIX systems: UTF-8 file names, a temporary file made
-// with mkstemp beside the target and rename(2) to put it in place.
+// created beside the target and rename(2) to put it in place.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "core/files.h"
@@ -39,6 +41,8 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+std::atomic<unsigned> temp_counter{0};
+
 }  // namespace
 
 std::string ReadWholeFile(const std::string& directory, const Text& name) {
@@ -63,20 +67,22 @@ std::string ReadWholeFile(const std::string& directory, const Text& name) {
 
 bool ReplaceWholeFile(const std::string& directory, const Text& name, std::string_view bytes) {
   const std::string path = JoinPath(directory, name);
-  std::string pattern = path + ".XXXXXX";
-  std::vector<char> temp(pattern.begin(), pattern.end());
-  temp.push_back('\0');
-  int fd = ::mkstemp(temp.data());
+  // A new name beside the file; the kernel applies the user's umask to a
+  // new file's mode, and a file that exists passes its own mode on.
+  std::string temp_path;
+  int fd = -1;
+  for (unsigned attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temp_path = path + ".tmp-" + std::to_string(::getpid()) + "-" +
+                std::to_string(temp_counter++);
+    fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
   if (fd < 0) return false;
-  const std::string temp_path(temp.data());
-
-  // mkstemp creates the file readable by the owner only; keep the mode the
-  // settings file had, or give a new one the usual mode of a user's file.
   struct stat old_file {};
-  mode_t mode = 0644;
-  if (::stat(path.c_str(), &old_file) == 0) mode = old_file.st_mode & 07777;
+  bool ok = true;
+  if (::stat(path.c_str(), &old_file) == 0) ok = ::fchmod(fd, old_file.st_mode & 07777) == 0;
 
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  ok = ok && WriteAll(fd, bytes) && ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp_path.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) {

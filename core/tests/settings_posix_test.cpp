@@ -2,6 +2,7 @@
 // process is lowered so the write of the new content stops short.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <iterator>
@@ -64,10 +65,11 @@ TEST_F(CoreTest, AFailedWriteLeavesThePreviousFileWhole) {
 
 TEST_F(CoreTest, ANewFileGetsTheUsualModeAndAnOldOneKeepsItsMode) {
   const fs::path file = scratch.path() / fs::path(u8"回帖.ini");
+  const mode_t mask = umask(022);
+  umask(mask);
   controls.Type(names::kRepliesBox, "r1");
-  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                fs::perms::others_read);
+  EXPECT_EQ(static_cast<mode_t>(fs::status(file).permissions() & fs::perms::all),
+            0666 & ~mask);
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
   controls.Type(names::kRepliesBox, "r2");
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
