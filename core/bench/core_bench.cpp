@@ -3,10 +3,13 @@
 // monitoring run on scripted pages in virtual time.
 #include <benchmark/benchmark.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/core.h"
 #include "core/text/charset.h"
@@ -46,10 +49,34 @@ const Text& BoardTable() {
 
 void SetRate(benchmark::State& state, std::size_t bytes) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
-  state.counters["MiB/s"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * static_cast<double>(bytes) / kMiB,
-      benchmark::Counter::kIsRate);
 }
+
+// The console report, followed by each benchmark's throughput in MiB/s and
+// its ratio to memmem on the same bytes.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  SummaryReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      auto it = run.counters.find("bytes_per_second");
+      if (it != run.counters.end()) rates_.emplace_back(run.benchmark_name(), it->second.value / kMiB);
+    }
+  }
+  void PrintSummary() const {
+    double memmem_rate = 0;
+    for (const auto& [name, rate] : rates_) {
+      if (name == "BM_Memmem") memmem_rate = rate;
+    }
+    std::printf("\n%-28s %12s %10s\n", "on a 1 MiB board table", "MiB/s", "memmem/x");
+    for (const auto& [name, rate] : rates_) {
+      std::printf("%-28s %12.0f %10.2f\n", name.c_str(), rate, rate > 0 ? memmem_rate / rate : 0.0);
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, double>> rates_;
+};
 
 void BM_Memmem(benchmark::State& state) {
   const Text& html = BoardTable();
@@ -145,7 +172,9 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("board table: %zu bytes\n", BoardTable().size());
-  benchmark::RunSpecifiedBenchmarks();
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintSummary();
   benchmark::Shutdown();
   LongRun(10000);
   return 0;
