@@ -124,6 +124,7 @@ TEST_F(CoreTest, ReplyTextsAreTakenInTurnAcrossBoardsAndRuns) {
   for (const std::string& caption : controls.CaptionsUtf8()) {
     if (caption.rfind("回贴", 0) == 0) posted.push_back(caption);
   }
+  ASSERT_EQ(posted.size(), 10u);
   EXPECT_EQ(posted.front(), "回贴[1]...r1");
   EXPECT_EQ(posted[4], "回贴[5]...r2");
   EXPECT_EQ(posted.back(), "回贴[1]...甲");
