@@ -1,5 +1,7 @@
 #include "core/core.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "core/text/gbk_literals.h"
@@ -116,9 +118,12 @@ void Core::DetectZeroReplyThread(const Text& html) {
   const int32_t h2 = FindTextBackward(html, gbk::kAddressStart, h1);
   const int32_t t1 = FindTextBackward(html, gbk::kTargetAttribute, m);
   const int32_t t2 = FindTextBackward(html, gbk::kTargetAttribute, t1);
-  // The 2 drops the closing quote and the space before "target".
-  const int32_t length = t2 - h2 - 2;
-  state_.CandidateUrl = MidText(html, h2, length);
+  // The 2 drops the closing quote and the space before "target". Worked
+  // out in 64 bits so no position can overflow it; a negative length gives
+  // an empty cut.
+  const int64_t length = static_cast<int64_t>(t2) - h2 - 2;
+  state_.CandidateUrl =
+      MidText(html, h2, static_cast<int32_t>(std::min<int64_t>(length, INT32_MAX)));
   controls_.RaiseFeedbackEvent(names::kBoardsLabel, 0, 0, true);
 }
 

@@ -4,7 +4,8 @@
 // shell does: synchronously, to a handler the test binds with On(). A
 // program write of an edit box's content raises its content-changed event
 // once; raising the feedback event of a label runs its handler; a click on
-// a disabled button runs nothing.
+// a disabled button runs nothing. Like a window, it belongs to one thread:
+// a test that runs a worker must hand its calls over itself.
 #pragma once
 
 #include <functional>
