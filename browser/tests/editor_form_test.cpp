@@ -1,0 +1,1 @@
+#include "browser/tests/page_fixture.h"
