@@ -170,14 +170,14 @@ class Parser {
   void CloseImpliedEnds(const std::string& tag) {
     for (const ImpliedEnd& rule : kImpliedEnds) {
       if (rule.opening != tag) continue;
+      // The outermost open element the opening one ends, below any boundary.
+      std::size_t cut = 0;
       for (std::size_t i = stack_.size(); i-- > 1;) {
         const std::string& open = stack_[i]->tag;
         if (std::find(rule.boundary.begin(), rule.boundary.end(), open) != rule.boundary.end()) break;
-        if (std::find(rule.closes.begin(), rule.closes.end(), open) != rule.closes.end()) {
-          stack_.resize(i);
-          break;
-        }
+        if (std::find(rule.closes.begin(), rule.closes.end(), open) != rule.closes.end()) cut = i;
       }
+      if (cut > 0) stack_.resize(cut);
     }
   }
 
