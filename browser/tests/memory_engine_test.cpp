@@ -9,6 +9,8 @@
 namespace brevane::browser_testing {
 namespace {
 
+using MemoryEngineTest = PageTest;
+
 using memory::Element;
 using memory::ElementPtr;
 
@@ -17,7 +19,7 @@ Text Outer(const memory::DocumentPtr& document, std::string_view id) {
   return element ? element->OuterHtml() : Text("<missing>");
 }
 
-TEST_F(PageTest, SerialisesTheWayTheInternetExplorerEngineDoes) {
+TEST_F(MemoryEngineTest, SerialisesTheWayTheInternetExplorerEngineDoes) {
   auto page = engine.Show(
       "<div id=d><input type=checkbox checked name=c><em>0</em>"
       "<a href='http://x/t?id=1' target=_blank class=\"t a\">A &amp; B</a></div>");
@@ -26,7 +28,7 @@ TEST_F(PageTest, SerialisesTheWayTheInternetExplorerEngineDoes) {
             "<A href=\"http://x/t?id=1\" target=_blank class=\"t a\">A &amp; B</A></DIV>");
 }
 
-TEST_F(PageTest, ParsesTolerantly) {
+TEST_F(MemoryEngineTest, ParsesTolerantly) {
   auto page = engine.Show(
       "<!DOCTYPE html><!-- note --><table id=t><tr><td>1<td>2<tr><td>3</table>"
       "<p id=p>one<p id=q>two</span></p><ul id=u><li>a<li>b</ul>"
@@ -41,7 +43,7 @@ TEST_F(PageTest, ParsesTolerantly) {
   EXPECT_EQ(Outer(page, "open"), "<DIV id=open><B>never closed</B></DIV>");
 }
 
-TEST_F(PageTest, SurvivesHostileMarkup) {
+TEST_F(MemoryEngineTest, SurvivesHostileMarkup) {
   std::mt19937 random(7);
   const std::string alphabet = "<>/=\"' !-abcdiframetblinput&;#x\x81\xA3\xB1\n";
   for (int round = 0; round < 300; ++round) {
@@ -59,7 +61,7 @@ TEST_F(PageTest, SurvivesHostileMarkup) {
   EXPECT_GT(page->AllElements().size(), 1000u);
 }
 
-TEST_F(PageTest, AnswersMembersWithoutRegardToCase) {
+TEST_F(MemoryEngineTest, AnswersMembersWithoutRegardToCase) {
   auto page = ShowAndBind("<title>T</title><p id=x class=c>Hello <b>world</b><br>again</p>");
   DomRef document = binding.BoundDocument;
   DomRef body = GetObject(document, "BODY");
@@ -77,7 +79,7 @@ TEST_F(PageTest, AnswersMembersWithoutRegardToCase) {
   EXPECT_EQ(engine.calls(), 2);
 }
 
-TEST_F(PageTest, SetAttributeInnerHtmlParsesTheMarkup) {
+TEST_F(MemoryEngineTest, SetAttributeInnerHtmlParsesTheMarkup) {
   auto page = ShowAndBind("<div id=d>old</div>");
   DomRef div = Call(binding.BoundDocument, "getElementById", {Text("d")}).ToObject();
   EXPECT_TRUE(Put(div, "setAttribute", Variant("innerHTML"), Variant("a<b>bold</b>")));
@@ -86,7 +88,7 @@ TEST_F(PageTest, SetAttributeInnerHtmlParsesTheMarkup) {
   EXPECT_EQ(page->ElementById("d")->Attribute("title"), "tip");
 }
 
-TEST_F(PageTest, FormListsItsControlsWithoutImageInputs) {
+TEST_F(MemoryEngineTest, FormListsItsControlsWithoutImageInputs) {
   auto page = ShowAndBind(
       "<form id=f><p>Name <input name=n></p><input type=image src=go.png>"
       "<textarea name=t>x</textarea><button>b</button></form>");
@@ -97,7 +99,7 @@ TEST_F(PageTest, FormListsItsControlsWithoutImageInputs) {
   EXPECT_EQ(GetText(Call(form, "item", {int32_t{2}}).ToObject(), "type"), "submit");
 }
 
-TEST_F(PageTest, ClicksAreRecordedAndSubmitsObserved) {
+TEST_F(MemoryEngineTest, ClicksAreRecordedAndSubmitsObserved) {
   auto page = ShowAndBind("<form id=f><input id=s type=submit><input id=b type=button></form>");
   Call(Call(binding.BoundDocument, "getElementById", {Text("b")}).ToObject(), "click");
   EXPECT_TRUE(engine.submissions().empty());
@@ -107,7 +109,7 @@ TEST_F(PageTest, ClicksAreRecordedAndSubmitsObserved) {
   EXPECT_EQ(ClickedIds(), (std::vector<Text>{"b", "s"}));
 }
 
-TEST_F(PageTest, FramesReachableOrNot) {
+TEST_F(MemoryEngineTest, FramesReachableOrNot) {
   engine.Serve("open.html", "<p>open</p>");
   engine.Serve("closed.html", "<p>closed</p>", {.reach = memory::Reach::kUnreachable});
   auto page = engine.Show("<iframe src=open.html></iframe><iframe src=closed.html></iframe><iframe></iframe>");
@@ -123,7 +125,7 @@ TEST_F(PageTest, FramesReachableOrNot) {
   EXPECT_EQ(blank->body()->InnerText(), "");
 }
 
-TEST_F(PageTest, DisabledMembersFailLikeAMissingFeature) {
+TEST_F(MemoryEngineTest, DisabledMembersFailLikeAMissingFeature) {
   ShowAndBind("<p class=c>x</p>");
   engine.DisableMember("getElementsByClassName");
   EXPECT_TRUE(Call(binding.BoundDocument, "getElementsByClassName", {Text("c")}).IsEmpty());
