@@ -1,0 +1,18 @@
+# The engine's tests drive a real web view, so they need a display (CI runs
+# them under xvfb-run). Each program starts WebKit once and runs all its tests
+# in that one process, so each is one CTest entry.
+add_library(brevane_webkit_harness STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/harness.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/variant_conversions.cpp)
+brevane_defaults(brevane_webkit_harness)
+target_link_libraries(brevane_webkit_harness PUBLIC brevane_webkit PkgConfig::WEBKIT)
+
+function(brevane_webkit_test name)
+  add_executable(${name} ${ARGN})
+  brevane_defaults(${name})
+  target_link_libraries(${name} PRIVATE brevane_webkit_harness GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS webkit TIMEOUT 300)
+endfunction()
+
+brevane_webkit_test(webkit_engine_tests ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp)
