@@ -113,7 +113,7 @@ globalThis.__brevaneBridge = (function () {
       const type = String(el.type || '').toLowerCase();
       const state = {};
       if (type === 'checkbox' || type === 'radio') state.checked = el.checked;
-      if (type !== 'file' && type !== 'password') state.value = el.value;
+      else if (type !== 'file' && type !== 'password') state.value = el.value;
       return state;
     }
     if (tag === 'option') return { selected: el.selected };
@@ -265,7 +265,7 @@ globalThis.__brevaneBridge = (function () {
   const elementMembers = {
     all: prop((el) => new AllCollection(el)),
     document: prop((el) => el.ownerDocument),
-    id: prop((el) => el.id, (el, v) => { el.id = text(v); }),
+    id: prop((el) => text(el.getAttribute('id')), (el, v) => { el.setAttribute('id', text(v)); }),
     classname: prop((el) => text(el.getAttribute('class')), (el, v) => { el.setAttribute('class', text(v)); }),
     name: reflected('name'),
     href: reflected('href'),

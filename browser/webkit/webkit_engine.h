@@ -54,7 +54,8 @@ class WebKitEngine : public Engine {
   // engine.
   DomRef FrameDocument(const DomRef& content_window) override;
 
-  // Time-out of every later member call on objects this engine hands out.
+  // Time-out of each member call on the objects of a web view; it takes
+  // effect for the whole view at its next TopDocument.
   void SetCallTimeout(int32_t milliseconds);
   int32_t CallTimeout() const { return call_timeout_ms_; }
 
