@@ -208,6 +208,7 @@ globalThis.__brevaneBridge = (function () {
     return null;
   }
 
+  // list: anything indexable and iterable (a live collection, an array).
   function itemOf(list, args) {
     const key = args[0];
     if (typeof key === 'number') return list[Math.trunc(key)] || null;
@@ -215,19 +216,18 @@ globalThis.__brevaneBridge = (function () {
     return firstNamed(list, String(key));
   }
 
-  const asArray = (c) => Array.from(c);
+  function elementsOf(o) {
+    if (o instanceof AllCollection) return o.live;
+    if (o instanceof ElementList) return o.items;
+    return o;
+  }
 
   function tagsOf(o, name) {
     const tag = String(name);
-    if (o instanceof AllCollection) return new ElementList(asArray(o.root.getElementsByTagName(tag)));
+    if (o instanceof AllCollection) return new ElementList(Array.from(o.root.getElementsByTagName(tag)));
     const want = tag.toLowerCase();
-    return new ElementList(elementsOf(o).filter((el) => el.localName && el.localName.toLowerCase() === want));
-  }
-
-  function elementsOf(o) {
-    if (o instanceof AllCollection) return asArray(o.live);
-    if (o instanceof ElementList) return o.items;
-    return asArray(o);
+    return new ElementList(Array.from(elementsOf(o))
+      .filter((el) => el.localName && el.localName.toLowerCase() === want));
   }
 
   const collectionMembers = {
@@ -308,7 +308,7 @@ globalThis.__brevaneBridge = (function () {
   // Forms answer length and item over their controls.
   const formMembers = {
     length: prop((f) => f.elements.length),
-    item: method((f, args) => itemOf(asArray(f.elements), args), 1),
+    item: method((f, args) => itemOf(f.elements, args), 1),
     elements: prop((f) => f.elements),
   };
 

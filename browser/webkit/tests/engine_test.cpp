@@ -220,6 +220,23 @@ TEST(WebKitEngineTest, TextsCrossTheBridgeAsGbk) {
   EXPECT_EQ(Get(found, "length").ToInteger(), 0);
 }
 
+TEST(WebKitEngineTest, ThePagesScriptsCannotDisturbTheBridge) {
+  // The page replaces DOM and JSON functions and forbids scripts of its own
+  // origin; the bridge runs in its own world and goes on working.
+  DomRef document = LoadAndBind(
+      "<html><head><title>Hostile</title><script>"
+      "JSON.parse = function () { return {}; };"
+      "Element.prototype.getAttribute = function () { return 'page'; };"
+      "Document.prototype.getElementById = function () { return null; };"
+      "</script><meta http-equiv=\"Content-Security-Policy\" content=\"script-src 'none'\"></head>"
+      "<body><p id=\"p\" class=\"own\">text</p></body></html>");
+  DomRef p = ById(document, "p");
+  ASSERT_TRUE(p);
+  EXPECT_EQ(GetUtf8(p, "className"), "own");
+  EXPECT_EQ(GbkToUtf8(Call(p, "getAttribute", {Variant("id")}).ToText()), "p");
+  EXPECT_EQ(GetUtf8(p, "outerHTML"), "<P id=p class=own>text</P>");
+}
+
 TEST(WebKitEngineTest, ObjectsOfAnEarlierPageFailWithoutHarm) {
   DomRef document = LoadAndBind(kMembersPage);
   DomRef d1 = ById(document, "d1");

@@ -1,14 +1,19 @@
 # The engine's tests drive a real web view, so they need a display (CI runs
 # them under xvfb-run). Each program starts WebKit once and runs all its tests
 # in that one process, so each is one CTest entry.
-add_library(brevane_webkit_harness STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/harness.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/variant_conversions.cpp)
+add_library(brevane_webkit_harness STATIC ${CMAKE_CURRENT_LIST_DIR}/harness.cpp)
 brevane_defaults(brevane_webkit_harness)
 target_link_libraries(brevane_webkit_harness PUBLIC brevane_webkit PkgConfig::WEBKIT)
 
+# Without the browser layer in the build, the programs bring Variant's
+# conversions themselves.
+set(BREVANE_WEBKIT_TEST_EXTRAS)
+if(NOT TARGET brevane_browser)
+  set(BREVANE_WEBKIT_TEST_EXTRAS ${CMAKE_CURRENT_LIST_DIR}/variant_conversions.cpp)
+endif()
+
 function(brevane_webkit_test name)
-  add_executable(${name} ${ARGN})
+  add_executable(${name} ${ARGN} ${BREVANE_WEBKIT_TEST_EXTRAS})
   brevane_defaults(${name})
   target_link_libraries(${name} PRIVATE brevane_webkit_harness GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
