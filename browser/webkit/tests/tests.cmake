@@ -21,3 +21,9 @@ function(brevane_webkit_test name)
 endfunction()
 
 brevane_webkit_test(webkit_engine_tests ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp)
+
+# The browser operations over this engine, when the browser layer is built.
+if(TARGET brevane_browser)
+  brevane_webkit_test(webkit_browser_tests ${CMAKE_CURRENT_LIST_DIR}/document_browser_test.cpp)
+  target_link_libraries(webkit_browser_tests PRIVATE brevane_browser)
+endif()
