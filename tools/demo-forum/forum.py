@@ -318,6 +318,8 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/_spawn":
             FORUM.spawn()
             return self._send(200, "ok", "text/plain")
+        if path == "/msgrd":
+            return self._send(200, "<html><head><title>联系客服</title></head><body>客服聊天(演示)</body></html>")
         if path.startswith("/user/") or path == "/search" or path == "/welcome":
             return self._send(200, "<html><head><title>演示论坛</title></head><body>演示</body></html>")
         return self._send(404, "<html><body>not found</body></html>")
