@@ -106,6 +106,8 @@ GCallback Cb(F f) {
 }
 
 constexpr const char* kCss =
+    "notebook > header.top > tabs > tab { padding: 2px 8px; min-height: 0; }\n"
+    "notebook > header.top > tabs { margin: 0; }\n"
     "notebook tab label { font-family: SimSun, \"WenQuanYi Zen Hei\"; font-size: 9pt; font-weight: 400;"
     " font-style: normal; }\n"
     "textview text, treeview.view { color: black; background-color: white; }\n"
@@ -221,8 +223,17 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
       break;
     }
     case Kind::kTabControl: {
+      // The notebook draws its pages over sibling widgets that have windows
+      // of their own, so the page controls live on a layer above it (an
+      // overlay that lets clicks through where it has no control, so the
+      // tabs stay clickable). Their positions count from the notebook's
+      // top-left corner, tab headers included.
+      entry.widget = gtk_overlay_new();
       notebook_ = gtk_notebook_new();
-      entry.widget = notebook_;
+      gtk_container_add(GTK_CONTAINER(entry.widget), notebook_);
+      page_layer_ = gtk_fixed_new();
+      gtk_overlay_add_overlay(GTK_OVERLAY(entry.widget), page_layer_);
+      gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(entry.widget), page_layer_, TRUE);
       gtk_widget_set_can_focus(notebook_, FALSE);
       for (std::string_view page_caption : layout::PageCaptions()) {
         GtkWidget* page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
@@ -313,9 +324,11 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
   }
   gtk_widget_set_can_focus(entry.inner != nullptr ? entry.inner : entry.widget, def.tab_stop ? TRUE : FALSE);
   gtk_widget_set_sensitive(entry.widget, def.enabled ? TRUE : FALSE);
-  const int x = def.page == 0 ? def.left : def.left + layout::FindControl(names::kTabs)->left;
-  const int y = def.page == 0 ? def.top : def.top + layout::FindControl(names::kTabs)->top;
-  gtk_layout_put(GTK_LAYOUT(fixed_), entry.widget, x, y);
+  if (def.page == 0) {
+    gtk_layout_put(GTK_LAYOUT(fixed_), entry.widget, def.left, def.top);
+  } else {
+    gtk_fixed_put(GTK_FIXED(page_layer_), entry.widget, def.left, def.top);
+  }
   gtk_widget_set_size_request(entry.widget, def.width, def.height);
   gtk_widget_show_all(entry.widget);
   entries_.push_back(std::move(e));
@@ -335,20 +348,14 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
 
 void MainWindow::Place(Entry& e) {
   if (e.widget == window_ || e.kind < 0) return;
-  int x = e.left, y = e.top;
-  if (e.page != 0) {
-    Entry* tabs = Find(names::kTabs);
-    x += tabs->left;
-    y += tabs->top;
+  // Controls on the pages sit on the tab control's page layer and move with
+  // it.
+  if (e.page == 0) {
+    gtk_layout_move(GTK_LAYOUT(fixed_), e.widget, e.left, e.top);
+  } else {
+    gtk_fixed_move(GTK_FIXED(page_layer_), e.widget, e.left, e.top);
   }
-  gtk_layout_move(GTK_LAYOUT(fixed_), e.widget, x, y);
   gtk_widget_set_size_request(e.widget, std::max(e.width, 0), std::max(e.height, 0));
-  // Controls on the pages move with the tab control.
-  if (e.kind == static_cast<int>(Kind::kTabControl)) {
-    for (auto& other : entries_) {
-      if (other->page != 0) Place(*other);
-    }
-  }
 }
 
 void MainWindow::ApplyVisibility(Entry& e) {

@@ -1,7 +1,7 @@
 // The main window on GTK 3, built by walking the window definition: a
-// GtkFixed for pixel layout, a GtkNotebook for the tab control (its page
-// controls are laid over it at the notebook's position, so their positions
-// count from the notebook's top-left corner, tab headers included), drawn
+// GtkLayout for pixel layout, a GtkNotebook for the tab control (its page
+// controls are laid on a layer over it, so their positions count from the
+// notebook's top-left corner, tab headers included), drawn
 // labels, text views, a tree view list, buttons, a drawing-area picture box
 // and the WebKit web view.
 //
@@ -80,6 +80,7 @@ class MainWindow : public Controls {
   // list), or nullptr.
   GtkWidget* Widget(std::string_view name) const;
   WebKitWebView* web_view() const { return web_view_; }
+  GtkNotebook* notebook() const { return GTK_NOTEBOOK(notebook_); }
   // Shows page 1 or 2 of the tab control.
   void SelectPage(int page);
   int current_page() const { return current_page_; }
@@ -123,6 +124,7 @@ class MainWindow : public Controls {
   GtkWidget* window_ = nullptr;
   GtkWidget* fixed_ = nullptr;
   GtkWidget* notebook_ = nullptr;
+  GtkWidget* page_layer_ = nullptr;
   WebKitWebView* web_view_ = nullptr;
   std::vector<std::unique_ptr<Entry>> entries_;  // handle = index + 1
   RoutineRunner runner_;

@@ -107,7 +107,27 @@ TEST_F(ShellTest, WidgetsMatchTheWindowDefinition) {
       }
     }
   }
-  GtkNotebook* nb = GTK_NOTEBOOK(window_->Widget(names::kTabs));
+  // What the display shows: the caption of the label over the notebook's
+  // page is really drawn, in the label colour.
+  window_->SelectPage(1);
+  Settle();
+  const layout::ControlDef* label = layout::FindControl(names::kBoardsLabel);
+  GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(client), tabs->left + label->left,
+                                               tabs->top + label->top, label->width, label->height);
+  ASSERT_NE(shot, nullptr);
+  int caption_pixels = 0;
+  const int channels = gdk_pixbuf_get_n_channels(shot), stride = gdk_pixbuf_get_rowstride(shot);
+  const guchar* px = gdk_pixbuf_get_pixels(shot);
+  for (int y = 0; y < gdk_pixbuf_get_height(shot); ++y) {
+    for (int x = 0; x < gdk_pixbuf_get_width(shot); ++x) {
+      const guchar* p = px + y * stride + x * channels;
+      if (p[0] < 160 && p[0] == p[1] && p[1] == p[2]) ++caption_pixels;
+    }
+  }
+  g_object_unref(shot);
+  EXPECT_GT(caption_pixels, 20) << "the label's caption is not on the screen";
+
+  GtkNotebook* nb = window_->notebook();
   ASSERT_EQ(gtk_notebook_get_n_pages(nb), 2);
   EXPECT_STREQ(gtk_notebook_get_tab_label_text(nb, gtk_notebook_get_nth_page(nb, 0)), "监控操作");
   EXPECT_STREQ(gtk_notebook_get_tab_label_text(nb, gtk_notebook_get_nth_page(nb, 1)), "回帖设置");
