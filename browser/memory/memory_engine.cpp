@@ -120,7 +120,16 @@ DomRef MemoryEngine::FrameDocument(const DomRef& content_window) {
 
 void MemoryBrowser::Navigate(const Text& address) {
   navigations_.push_back(address);
-  engine_.ShowAddress(address);
+  DocumentPtr page = engine_.ShowAddress(address);
+  if (clock_ && load_ms_ > 0) {
+    Text final_state = page->ready_state();
+    page->set_ready_state("loading");
+    std::weak_ptr<MemoryDocument> loading = page;
+    clock_->After(load_ms_, [loading, final_state] {
+      if (DocumentPtr document = loading.lock()) document->set_ready_state(final_state);
+    });
+  }
+  if (on_navigate) on_navigate(address, page);
 }
 
 }  // namespace brevane::memory
