@@ -69,6 +69,8 @@ class Element : public DomObject, public std::enable_shared_from_this<Element> {
   const std::vector<ElementPtr>& children() const { return children_; }
   ElementPtr parent() const { return parent_.lock(); }
   const WindowPtr& content_window() const { return content_window_; }
+  // Points a frame element at any window, e.g. one showing an ancestor.
+  void set_content_window(WindowPtr window) { content_window_ = std::move(window); }
   int focus_count() const { return focus_count_; }
 
   std::optional<Text> Attribute(std::string_view name) const;
@@ -183,7 +185,7 @@ class MemoryCollection : public DomObject {
 
 // Documents of served pages, with their frames loaded (frames nest at most
 // this deep).
-inline constexpr int kMaxMemoryFrameDepth = 16;
+inline constexpr int kMaxMemoryFrameDepth = 8;
 DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth);
 
 }  // namespace brevane::memory
