@@ -114,3 +114,55 @@ TEST(Charset, LiteralsAreTheGbkOfTheirChineseText) {
 
 }  // namespace
 }  // namespace brevane
+
+namespace brevane {
+namespace {
+
+// Reference scans written straight from the stepping rule, one position at a
+// time, to check the fast candidate search on random two-byte-heavy texts.
+int32_t SlowFind(const std::string& t, const std::string& n, int32_t s) {
+  const int32_t len = static_cast<int32_t>(t.size());
+  const int32_t nl = static_cast<int32_t>(n.size());
+  if (s < 1) s = 1;
+  if (s > len) return -1;
+  for (int32_t p = s; p + nl - 1 <= len;) {
+    if (t.compare(static_cast<std::size_t>(p - 1), n.size(), n) == 0) return p;
+    p += (static_cast<unsigned char>(t[static_cast<std::size_t>(p - 1)]) >= 0x80) ? 2 : 1;
+  }
+  return -1;
+}
+
+int32_t SlowFindBackward(const std::string& t, const std::string& n, int32_t s) {
+  const int32_t len = static_cast<int32_t>(t.size());
+  int32_t w = s <= 1 ? 0 : (s - 1 >= len ? len : s - 1);
+  int32_t last = -1;
+  for (int32_t p = 1; p + static_cast<int32_t>(n.size()) - 1 <= w;) {
+    if (t.compare(static_cast<std::size_t>(p - 1), n.size(), n) == 0) last = p;
+    p += (static_cast<unsigned char>(t[static_cast<std::size_t>(p - 1)]) >= 0x80) ? 2 : 1;
+  }
+  return last;
+}
+
+TEST(TextSearch, AgreesWithCharacterByCharacterScanOnRandomTexts) {
+  const char alphabet[] = {'a', 'b', '\x81', '\xA1', '\xB0', '\r', '\n'};
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  for (int round = 0; round < 4000; ++round) {
+    std::string text, needle;
+    const int text_len = static_cast<int>(next() % 24);
+    const int needle_len = 1 + static_cast<int>(next() % 3);
+    for (int i = 0; i < text_len; ++i) text += alphabet[next() % sizeof alphabet];
+    for (int i = 0; i < needle_len; ++i) needle += alphabet[next() % sizeof alphabet];
+    const int32_t start = static_cast<int32_t>(next() % 28) - 2;
+    ASSERT_EQ(FindText(text, needle, start), SlowFind(text, needle, start))
+        << "round " << round << " start " << start;
+    ASSERT_EQ(FindTextBackward(text, needle, start), SlowFindBackward(text, needle, start))
+        << "round " << round << " start " << start;
+  }
+}
+
+}  // namespace
+}  // namespace brevane
