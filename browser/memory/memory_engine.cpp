@@ -12,6 +12,13 @@ MemoryEngine::MemoryEngine() : state_(std::make_shared<EngineState>()) {
   standard_.document = AddWindow(standard_.view, std::string(kDocumentWindowClass));
 }
 
+MemoryEngine::~MemoryEngine() {
+  state_->clicks.clear();
+  state_->submissions.clear();
+  state_->on_click = nullptr;
+  state_->served.clear();
+}
+
 MemoryEngine::WindowNode* MemoryEngine::Find(WindowHandle window) {
   auto it = windows_.find(window);
   return it == windows_.end() ? nullptr : &it->second;

@@ -36,6 +36,11 @@ class MemoryEngine : public Engine {
   };
 
   MemoryEngine();
+  // Drops what the shared state holds of the pages (clicked elements, the
+  // click handler), so no page outlives the engine through it.
+  ~MemoryEngine() override;
+  MemoryEngine(const MemoryEngine&) = delete;
+  MemoryEngine& operator=(const MemoryEngine&) = delete;
 
   const StandardWindows& windows() const { return standard_; }
 

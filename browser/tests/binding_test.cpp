@@ -115,6 +115,7 @@ TEST_F(BindingTest, FrameShowingAnAncestorIsListedOnce) {
   EXPECT_EQ(binding.DocumentList.size(), listed - 1);
   EXPECT_EQ(binding.DocumentList[0], page);
   EXPECT_EQ(std::count(binding.DocumentList.begin(), binding.DocumentList.end(), DomRef(page)), 1);
+  page->ElementById("loop")->set_content_window(nullptr);  // the loop would keep the page alive
 }
 
 TEST_F(BindingTest, EnsureDocumentBindsOnlyAnEmptyList) {
