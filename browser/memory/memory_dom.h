@@ -90,7 +90,10 @@ class Element : public DomObject, public std::enable_shared_from_this<Element> {
   // The controls a form lists, in document order.
   std::vector<ElementPtr> FormControls() const;
   // Creates the content windows of frame elements at and below this one.
-  void LoadFrames(int depth);
+  // chain holds the addresses of the documents this one is nested in: a
+  // frame asking for one of them gets a blank page, as browsers refuse
+  // recursive frames.
+  void LoadFrames(int depth, const std::vector<Text>& chain);
 
   // The type a button-like or input element reports.
   Text Type() const;
@@ -138,7 +141,7 @@ class MemoryDocument : public DomObject, public std::enable_shared_from_this<Mem
   // Document of the i-th frame element (0-based); empty when it has none.
   DocumentPtr Frame(std::size_t i) const;
 
-  void LoadFrames(int depth);
+  void LoadFrames(int depth, const std::vector<Text>& chain);
 
  private:
   StatePtr state_;
@@ -186,6 +189,8 @@ class MemoryCollection : public DomObject {
 // Documents of served pages, with their frames loaded (frames nest at most
 // this deep).
 inline constexpr int kMaxMemoryFrameDepth = 8;
-DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth);
+// chain: the addresses of this page and of the pages it is nested in.
+DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth,
+                           const std::vector<Text>& chain);
 
 }  // namespace brevane::memory

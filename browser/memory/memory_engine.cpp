@@ -66,7 +66,7 @@ void MemoryEngine::Serve(Text address, Text html, PageOptions options) {
 }
 
 DocumentPtr MemoryEngine::Show(std::string_view html, PageOptions options, WindowHandle window) {
-  DocumentPtr document = LoadServedPage(state_, ServedPage{Text(html), options}, 0);
+  DocumentPtr document = LoadServedPage(state_, ServedPage{Text(html), options}, 0, {});
   SetDocument(window, document);
   return document;
 }
@@ -74,7 +74,7 @@ DocumentPtr MemoryEngine::Show(std::string_view html, PageOptions options, Windo
 DocumentPtr MemoryEngine::ShowAddress(const Text& address) {
   auto served = state_->served.find(address);
   if (served == state_->served.end()) return Show("");
-  DocumentPtr document = LoadServedPage(state_, served->second, 0);
+  DocumentPtr document = LoadServedPage(state_, served->second, 0, {address});
   SetDocument(0, document);
   return document;
 }
