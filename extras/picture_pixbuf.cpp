@@ -63,6 +63,12 @@ int CountGifFrames(std::string_view b) {
   return frames;
 }
 
+// A colour table has at most 256 entries; the image library would reserve
+// memory for whatever count the header names.
+bool PaletteAllowed(std::string_view b, std::size_t header) {
+  return b.size() >= header + 40 && U32(b, header + 32) <= 256;
+}
+
 // The header's size must be within the limits and the pixel data the header
 // describes must lie within the bytes: the library would show a bitmap cut
 // short as a picture with a blank part.
@@ -79,6 +85,7 @@ bool BitmapSizeAllowed(std::string_view b) {
     width = static_cast<int32_t>(U32(b, 18));
     height = std::llabs(static_cast<int32_t>(U32(b, 22)));
     bits = U16(b, 28), compression = U32(b, 30), image_size = U32(b, 34);
+    if (!PaletteAllowed(b, 14)) return false;
   }
   if (!PictureSizeAllowed(width, height) || bits == 0 || bits > 32) return false;
   const uint64_t stride = ((static_cast<uint64_t>(width) * bits + 31) / 32) * 4;
@@ -105,6 +112,7 @@ bool IconSizeAllowed(std::string_view b) {
       const int64_t width = static_cast<int32_t>(U32(b, offset + 4));
       const int64_t height = static_cast<int32_t>(U32(b, offset + 8));
       if (!PictureSizeAllowed(width, std::llabs(height) / 2 + 1)) return false;
+      if (!PaletteAllowed(b, offset) || U32(b, offset + 20) > size) return false;
     }
   }
   return true;
