@@ -50,8 +50,7 @@ TEST(TextBetween, EmptyValues) {
 TEST(TextBetween, MarkerIsFoundOnCharacterBoundariesOnly) {
   // A four-byte GB18030 character before the marker keeps the two-byte
   // stepping aligned.
-  const Text four = Utf8ToGbk("\xF0\x9F\x98\x80");  // U+1F600
-  ASSERT_EQ(four.size(), 4u);
+  const Text four = "\x94\x39\xFC\x36";  // U+1F600
   EXPECT_EQ(TextBetween(four + kPicture + "v-", kPicture, "-"), "v");
   // The marker's bytes straddling two characters are no marker.
   const Text straddle = Text("\xB0") + kPicture.substr(0, 7);
