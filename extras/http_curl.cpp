@@ -52,6 +52,8 @@ class CurlFetcher final : public HttpFetcher {
     CURL* h = handle_;
     Body body{std::string(), options_.max_body_bytes};
     curl_easy_setopt(h, CURLOPT_URL, target.c_str());
+    // The path goes out as it stands: no dot segments squashed.
+    curl_easy_setopt(h, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);

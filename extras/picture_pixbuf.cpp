@@ -63,6 +63,23 @@ int CountGifFrames(std::string_view b) {
   return frames;
 }
 
+// The sizes the bitmap information header has in its known versions; the
+// image library would reserve memory for any size a header claims.
+bool KnownHeaderSize(uint32_t size) {
+  switch (size) {
+    case 12: case 40: case 52: case 56: case 64: case 108: case 124:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A colour table has at most 256 entries; the image library would reserve
+// memory for whatever count the header names.
+bool PaletteAllowed(std::string_view b, std::size_t header) {
+  return b.size() >= header + 40 && U32(b, header + 32) <= 256;
+}
+
 // The header's size must be within the limits and the pixel data the header
 // describes must lie within the bytes: the library would show a bitmap cut
 // short as a picture with a blank part.
@@ -70,6 +87,7 @@ bool BitmapSizeAllowed(std::string_view b) {
   if (b.size() < 30) return false;
   const uint64_t data = U32(b, 10);
   const uint32_t header = U32(b, 14);
+  if (!KnownHeaderSize(header) || data < 14 + uint64_t{header}) return false;
   int64_t width = 0, height = 0;
   uint32_t bits = 0, compression = 0, image_size = 0;
   if (header == 12) {
@@ -79,6 +97,7 @@ bool BitmapSizeAllowed(std::string_view b) {
     width = static_cast<int32_t>(U32(b, 18));
     height = std::llabs(static_cast<int32_t>(U32(b, 22)));
     bits = U16(b, 28), compression = U32(b, 30), image_size = U32(b, 34);
+    if (!PaletteAllowed(b, 14)) return false;
   }
   if (!PictureSizeAllowed(width, height) || bits == 0 || bits > 32) return false;
   const uint64_t stride = ((static_cast<uint64_t>(width) * bits + 31) / 32) * 4;
@@ -101,10 +120,12 @@ bool IconSizeAllowed(std::string_view b) {
     if (offset > b.size() || size > b.size() - offset || size < 24) return false;
     if (b.substr(offset, 4) == "\x89PNG") {
       if (!PictureSizeAllowed(U32Big(b, offset + 16), U32Big(b, offset + 20))) return false;
-    } else if (U32(b, offset) >= 40) {
+    } else {
+      if (!KnownHeaderSize(U32(b, offset)) || U32(b, offset) < 40) return false;
       const int64_t width = static_cast<int32_t>(U32(b, offset + 4));
       const int64_t height = static_cast<int32_t>(U32(b, offset + 8));
       if (!PictureSizeAllowed(width, std::llabs(height) / 2 + 1)) return false;
+      if (!PaletteAllowed(b, offset) || U32(b, offset + 20) > size) return false;
     }
   }
   return true;

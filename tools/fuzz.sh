@@ -36,7 +36,7 @@ for t in "${TARGETS[@]}"; do
   log="$BUILD/findings/$t.log"
   echo "== fuzz_$t for ${SECONDS_EACH}s"
   if "$BUILD/extras/fuzz/fuzz_$t" "$corpus" "$seeds" -max_total_time="$SECONDS_EACH" \
-      -timeout=10 -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
+      -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len=65536 -print_final_stats=1 \
       -artifact_prefix="$BUILD/findings/$t-" >"$log" 2>&1; then
     grep -E "stat::number_of_executed_units|cov:" "$log" | tail -2
   else

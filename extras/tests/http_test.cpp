@@ -117,6 +117,21 @@ TEST(HttpGetBody, SendsThePlainOldRequestWithoutTheFragment) {
   EXPECT_EQ(request.find("Referer"), std::string::npos);
 }
 
+// Dot segments and escapes already in the address go out as they stand;
+// bytes of 0x80 and more may go out raw or percent-encoded, which a server
+// reads as the same bytes.
+TEST(HttpGetBody, PathIsSentUnchanged) {
+  LoopbackServer server("HTTP/1.0 200 OK\r\n\r\nok");
+  EXPECT_EQ(Fetcher()->HttpGetBody(server.Base() + "/a/../%41/\xCD\xBC.gif?x=%20"), "ok");
+  std::string line = server.Request();
+  line = line.substr(0, line.find("\r\n"));
+  for (const char* encoded : {"%cd%bc", "%CD%BC"}) {
+    const std::size_t at = line.find(encoded);
+    if (at != std::string::npos) line.replace(at, 6, "\xCD\xBC");
+  }
+  EXPECT_EQ(line, "GET /a/../%41/\xCD\xBC.gif?x=%20 HTTP/1.0");
+}
+
 TEST(HttpGetBody, ErrorResponseBodyIsTheBody) {
   LoopbackServer server("HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!");
   EXPECT_EQ(Fetcher()->HttpGetBody(server.Base() + "/missing"), "not here!");

@@ -145,6 +145,17 @@ TEST(DecodePicture, RefusesHugeDimensionsBeforeAllocating) {
   std::string bmp = samples::Bitmap(4, 4, {1, 2, 3});
   bmp[21] = '\x7F';  // width near 2^31
   EXPECT_TRUE(DecodePicture(bmp).empty());
+  // A colour table of millions of entries, in an icon and in a bitmap.
+  std::string ico = samples::Icon(8, 8, {1, 2, 3});
+  ico[22 + 32] = ico[22 + 33] = ico[22 + 34] = '\x9E';
+  EXPECT_TRUE(DecodePicture(ico).empty());
+  std::string bmp_palette = samples::Bitmap(4, 4, {1, 2, 3});
+  bmp_palette[14 + 34] = '\x10';
+  EXPECT_TRUE(DecodePicture(bmp_palette).empty());
+  // An information header claiming four gigabytes.
+  std::string bmp_header = samples::Bitmap(4, 4, {1, 2, 3});
+  bmp_header[14] = '\x28', bmp_header[15] = bmp_header[16] = bmp_header[17] = '\xFF';
+  EXPECT_TRUE(DecodePicture(bmp_header).empty());
   std::string gif = samples::Gif(4, 4, {{1, 2, 3}}, 0);
   gif[6] = gif[7] = gif[8] = gif[9] = '\xFF';  // 65535 x 65535 screen
   EXPECT_TRUE(DecodePicture(gif).empty());
