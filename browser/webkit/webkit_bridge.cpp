@@ -26,9 +26,15 @@ constexpr const char* kCallBody =
     "if (typeof globalThis.__brevaneBridge !== 'function') return 'install';\n"
     "return globalThis.__brevaneBridge(r);";
 
+// The bridge, defined once per script world.
+const std::string& GuardedScript() {
+  static const std::string script =
+      std::string("if (typeof globalThis.__brevaneBridge !== 'function') {\n") + kBridgeScript + "\n}\n";
+  return script;
+}
+
 const std::string& InstallBody() {
-  static const std::string body = std::string("if (typeof globalThis.__brevaneBridge !== 'function') {\n") +
-                                  kBridgeScript + "\n}\nreturn globalThis.__brevaneBridge(r);";
+  static const std::string body = GuardedScript() + "return globalThis.__brevaneBridge(r);";
   return body;
 }
 
@@ -185,6 +191,17 @@ std::shared_ptr<WebKitBridge> WebKitBridge::For(WebKitWebView* view) {
 WebKitBridge::WebKitBridge(WebKitWebView* view)
     : view_(view), context_(g_main_context_ref_thread_default()), owner_(std::this_thread::get_id()) {
   g_object_add_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
+  // Every later page of the main frame gets the bridge as it starts, so its
+  // first call needs no installing round trip; a page already shown gets it
+  // with its first call.
+  WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view_);
+  if (content) {
+    WebKitUserScript* script =
+        webkit_user_script_new_for_world(GuardedScript().c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                         WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, script);
+    webkit_user_script_unref(script);
+  }
 }
 
 WebKitBridge::~WebKitBridge() {

@@ -253,6 +253,16 @@ TEST(WebKitEngineTest, ObjectsOfAnEarlierPageFailWithoutHarm) {
   EXPECT_EQ(GetUtf8(ById(next, "d1"), "innerText"), "new");
 }
 
+TEST(WebKitEngineTest, OneRoundTripPerCallOnANewPage) {
+  LoadAndBind("<html><body>first</body></html>");
+  auto bridge = WebKitBridge::For(H().view());
+  ASSERT_TRUE(H().LoadHtml("<html><head><title>Second</title></head><body>second</body></html>"));
+  int64_t before = bridge->round_trips();
+  DomRef document = H().Document();
+  EXPECT_EQ(GetUtf8(document, "title"), "Second");
+  EXPECT_EQ(bridge->round_trips() - before, 2);
+}
+
 TEST(WebKitEngineTest, HandlesAreReleasedInBatches) {
   DomRef document = LoadAndBind(kMembersPage);
   auto bridge = WebKitBridge::For(H().view());
@@ -352,7 +362,7 @@ TEST(WebKitEngineTest, AHungPageTimesOutInsteadOfFreezing) {
 
   // A fresh web process serves the next page; the hung page's objects fail.
   H().TerminateWebProcess();
-  engine.SetCallTimeout(kDefaultBridgeTimeoutMs);
+  engine.SetCallTimeout(10000);
   DomRef next = LoadAndBind("<html><head><title>Back</title></head><body></body></html>");
   EXPECT_EQ(GetUtf8(next, "title"), "Back");
   Get(button, "innerText", &code);

@@ -54,6 +54,8 @@ WebViewHarness::WebViewHarness() {
                    this);
   widgets_ = new TestWidgets(view_);
   engine_ = new WebKitEngine(*widgets_);
+  // Generous time-outs: test machines run many programs at once.
+  engine_->SetCallTimeout(10000);
 }
 
 bool WebViewHarness::RunUntil(const std::function<bool()>& done, int timeout_ms) {
@@ -85,7 +87,7 @@ bool WebViewHarness::LoadUri(const std::string& uri) {
 
 DomRef WebViewHarness::Document(int32_t* status) {
   int32_t code = 0;
-  DomRef document = engine_->TopDocument(kWebView, 5000, &code);
+  DomRef document = engine_->TopDocument(kWebView, 10000, &code);
   if (status) *status = code;
   return document;
 }
