@@ -3,6 +3,7 @@
 // frames and origins, handle lifetime, calls from another thread, and a page
 // that stops answering.
 #include <gtest/gtest.h>
+#include <webkit2/webkit2.h>
 
 #include <thread>
 
@@ -261,6 +262,34 @@ TEST(WebKitEngineTest, OneRoundTripPerCallOnANewPage) {
   DomRef document = H().Document();
   EXPECT_EQ(GetUtf8(document, "title"), "Second");
   EXPECT_EQ(bridge->round_trips() - before, 2);
+}
+
+TEST(WebKitEngineTest, APageOnItsWayOutReadsAsLoading) {
+  LoopbackServer server;
+  server.AddPage("/old.html", "<html><body><form action=\"/sent.html\" method=\"post\">"
+                              "<input type=\"submit\" id=\"send\"></form></body></html>");
+  server.AddHeldPage("/next.html", "<html><head><title>Next</title></head><body></body></html>");
+  server.AddHeldPage("/sent.html", "<html><head><title>Sent</title></head><body></body></html>");
+
+  // A navigation the program starts: the web view knows at once.
+  ASSERT_TRUE(H().LoadUri(server.Url("/old.html")));
+  DomRef old_page = H().Document();
+  EXPECT_EQ(GetUtf8(old_page, "readyState"), "complete");
+  webkit_web_view_load_uri(H().view(), server.Url("/next.html").c_str());
+  EXPECT_EQ(GetUtf8(old_page, "readyState"), "loading");
+  EXPECT_EQ(GetUtf8(H().Document(), "readyState"), "loading");
+
+  // A form the page sends: the page tells before the web view knows.
+  webkit_web_view_stop_loading(H().view());
+  ASSERT_TRUE(H().RunUntil([&] { return !webkit_web_view_is_loading(H().view()); }, 10000));
+  int32_t code = -1;
+  Call(ById(old_page, "send"), "click", {}, &code);
+  EXPECT_EQ(code, dom_error::kOk);
+  EXPECT_EQ(GetUtf8(old_page, "readyState"), "loading");
+
+  server.ReleaseHeldPages();
+  ASSERT_TRUE(H().RunUntil([&] { return GetUtf8(H().Document(), "title") == "Sent"; }, 10000));
+  EXPECT_EQ(GetUtf8(H().Document(), "readyState"), "complete");
 }
 
 TEST(WebKitEngineTest, HandlesAreReleasedInBatches) {

@@ -113,6 +113,7 @@ LoopbackServer::LoopbackServer() {
 }
 
 LoopbackServer::~LoopbackServer() {
+  ReleaseHeldPages();
   stopping_ = true;
   shutdown(listener_, SHUT_RDWR);
   close(listener_);
@@ -126,6 +127,20 @@ std::string LoopbackServer::Url(const std::string& path) const {
 void LoopbackServer::AddPage(const std::string& path, const std::string& utf8_html) {
   std::lock_guard lock(mutex_);
   pages_[path] = utf8_html;
+}
+
+void LoopbackServer::AddHeldPage(const std::string& path, const std::string& utf8_html) {
+  std::lock_guard lock(mutex_);
+  pages_[path] = utf8_html;
+  held_[path] = true;
+}
+
+void LoopbackServer::ReleaseHeldPages() {
+  {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+  }
+  release_.notify_all();
 }
 
 void LoopbackServer::Serve() {
@@ -148,7 +163,8 @@ void LoopbackServer::Serve() {
     std::string body;
     bool found = false;
     {
-      std::lock_guard lock(mutex_);
+      std::unique_lock lock(mutex_);
+      if (held_.count(path)) release_.wait(lock, [this] { return released_; });
       auto it = pages_.find(path);
       if (it != pages_.end()) {
         body = it->second;
