@@ -211,6 +211,16 @@ TEST(WebKitEngineTest, WritesClicksAndFailures) {
   EXPECT_EQ(GetUtf8(document, "title"), "after");
 }
 
+TEST(WebKitEngineTest, ScriptDialogsAreAnsweredWithoutShowing) {
+  DomRef document = LoadAndBind(
+      "<html><head><title>Dialogs</title></head><body><button id=\"b\" onclick=\""
+      "alert('a'); document.title = (confirm('c') ? 'yes' : 'no') + prompt('p', 'def');\">b</button></body></html>");
+  int32_t code = -1;
+  Call(ById(document, "b"), "click", {}, &code);
+  EXPECT_EQ(code, dom_error::kOk);
+  EXPECT_EQ(GetUtf8(document, "title"), "yesdef");
+}
+
 TEST(WebKitEngineTest, TextsCrossTheBridgeAsGbk) {
   DomRef document = LoadAndBind(kMembersPage);
   DomRef zh = ById(document, "zh");
