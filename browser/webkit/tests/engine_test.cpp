@@ -3,6 +3,7 @@
 // frames and origins, handle lifetime, calls from another thread, and a page
 // that stops answering.
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
 #include <thread>
@@ -209,6 +210,61 @@ TEST(WebKitEngineTest, WritesClicksAndFailures) {
   EXPECT_EQ(code, dom_error::kOk);
   EXPECT_EQ(GetUtf8(ById(document, "out"), "innerText"), "clicked");
   EXPECT_EQ(GetUtf8(document, "title"), "after");
+}
+
+// A second web view, with its own window, that the test can destroy.
+class SecondView : public WidgetTable {
+ public:
+  SecondView() {
+    window_ = gtk_offscreen_window_new();
+    view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
+    gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
+    gtk_widget_show_all(window_);
+  }
+  ~SecondView() override { Destroy(); }
+  void Destroy() {
+    if (window_) gtk_widget_destroy(window_);
+    window_ = nullptr;
+    view_ = nullptr;
+  }
+  WebKitWebView* view() { return view_; }
+  bool IsWindow(WindowHandle handle) override { return handle == 1 && view_; }
+  std::string ClassName(WindowHandle) override { return std::string(kWebViewClass); }
+  std::vector<WindowHandle> Children(WindowHandle) override { return {}; }
+  WebKitWebView* WebViewOf(WindowHandle handle) override { return handle == 1 ? view_ : nullptr; }
+
+ private:
+  GtkWidget* window_ = nullptr;
+  WebKitWebView* view_ = nullptr;
+};
+
+TEST(WebKitEngineTest, AViewWithoutAPageAndAViewThatIsGone) {
+  H();  // GTK is ready
+  SecondView second;
+  WebKitEngine engine(second);
+  engine.SetCallTimeout(10000);
+  int32_t status = -1;
+  DomRef blank = engine.TopDocument(1, 10000, &status);
+  EXPECT_EQ(status, dom_error::kOk);
+  EXPECT_EQ(GetUtf8(GetObject(blank, "body"), "innerHTML"), "");
+
+  bool loaded = false;
+  g_signal_connect(second.view(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
+                     if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(flag) = true;
+                   }),
+                   &loaded);
+  webkit_web_view_load_html(second.view(), "<html><body><p id=\"p\">second</p></body></html>", "http://127.0.0.1/");
+  ASSERT_TRUE(H().RunUntil([&] { return loaded; }, 20000));
+  DomRef document = engine.TopDocument(1, 10000, &status);
+  DomRef p = ById(document, "p");
+  EXPECT_EQ(GetUtf8(p, "innerText"), "second");
+
+  second.Destroy();
+  int32_t code = dom_error::kOk;
+  Get(p, "innerText", &code);
+  EXPECT_EQ(code, dom_error::kNoObject);
+  EXPECT_FALSE(engine.TopDocument(1, 1000, &status));
+  EXPECT_EQ(status, dom_error::kNoObject);
 }
 
 TEST(WebKitEngineTest, ScriptDialogsAreAnsweredWithoutShowing) {
