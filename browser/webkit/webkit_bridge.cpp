@@ -307,8 +307,13 @@ int32_t WebKitBridge::Request(std::string request, int32_t timeout_ms, Variant* 
   auto code = std::make_shared<int32_t>(dom_error::kTimeout);
   auto value = std::make_shared<Variant>();
   job->work = [self, request, timeout_ms, code, value] { *code = self->RequestHere(request, timeout_ms, value.get()); };
-  g_main_context_invoke_full(context_, G_PRIORITY_DEFAULT, RunHandedRequest, new std::shared_ptr<HandedRequest>(job),
-                             DropHandedRequest);
+  // An idle source of the bridge's context, never g_main_context_invoke: that
+  // runs the work on the calling thread whenever it can take the context.
+  GSource* source = g_idle_source_new();
+  g_source_set_priority(source, G_PRIORITY_DEFAULT);
+  g_source_set_callback(source, RunHandedRequest, new std::shared_ptr<HandedRequest>(job), DropHandedRequest);
+  g_source_attach(source, context_);
+  g_source_unref(source);
   std::unique_lock lock(job->mutex);
   // The bridge's thread may itself be busy; give it the call's time-out once
   // more to pick the request up.

@@ -380,12 +380,19 @@ TEST(WebKitEngineTest, CallsFromAnotherThreadRunOnTheWindowThread) {
   std::atomic<bool> done{false};
   std::string title;
   int32_t code = -1;
+  int failures = 0;
   std::thread worker([&] {
+    // Objects made and dropped on this thread as well.
+    for (int i = 0; i < 20; ++i) {
+      DomRef body = Get(document, "body", &code).ToObject();
+      if (code != dom_error::kOk || !body) ++failures;
+    }
     title = GbkToUtf8(Get(document, "title", &code).ToText());
     done = true;
   });
   EXPECT_TRUE(H().RunUntil([&] { return done.load(); }, 10000));
   worker.join();
+  EXPECT_EQ(failures, 0);
   EXPECT_EQ(code, dom_error::kOk);
   EXPECT_EQ(title, "Threads");
 }
