@@ -5,7 +5,7 @@
 //
 // Every request is one JSON text:
 //   {g: generation, op: "invoke"|"top"|"frame"|"ping", id, name, kind,
-//    args: [[tag, value...]...], rel: [[generation, id]...]}
+//    args: [[tag, value...]...], rel: [[generation, id]...], nav: 0|1}
 // and every answer an array [code, type, value, generation], type being
 // "e" (empty), "i", "r", "s", "b" or "o" (a handle).
 globalThis.__brevaneBridge = (function () {
@@ -23,6 +23,19 @@ globalThis.__brevaneBridge = (function () {
   const generation = Date.now().toString(36) + '.' + Math.random().toString(36).slice(2);
   const table = new Map();
   let nextId = 1;
+
+  // A page on its way out still shows its old document, complete, until the
+  // next one arrives; its documents read as loading meanwhile. The program
+  // tells when the web view has a navigation pending; the page itself tells
+  // first, as a form is sent or the page starts to unload, which covers the
+  // moment before the web view knows.
+  let navigationPending = false;
+  let unloadingSince = -Infinity;
+  const kUnloadGraceMs = 2000;
+  const markUnloading = () => { unloadingSince = Date.now(); };
+  window.addEventListener('submit', markUnloading, true);
+  window.addEventListener('beforeunload', markUnloading, true);
+  const leaving = () => navigationPending || Date.now() - unloadingSince < kUnloadGraceMs;
 
   // ---- values ---------------------------------------------------------
 
@@ -252,7 +265,7 @@ globalThis.__brevaneBridge = (function () {
     all: prop((d) => new AllCollection(d)),
     body: prop((d) => d.body),
     title: prop((d) => d.title, (d, v) => { d.title = text(v); }),
-    readystate: prop((d) => d.readyState),
+    readystate: prop((d) => leaving() ? 'loading' : d.readyState),
     frames: prop((d) => d.defaultView),
     parentwindow: prop((d) => d.defaultView),
     url: prop((d) => d.URL),
@@ -398,6 +411,7 @@ globalThis.__brevaneBridge = (function () {
   }
 
   function handle(request) {
+    navigationPending = !!request.nav;
     for (const r of request.rel || []) if (r[0] === generation) table.delete(r[1]);
     switch (request.op) {
       case 'ping': return answer(table.size);

@@ -26,9 +26,15 @@ constexpr const char* kCallBody =
     "if (typeof globalThis.__brevaneBridge !== 'function') return 'install';\n"
     "return globalThis.__brevaneBridge(r);";
 
+// The bridge, defined once per script world.
+const std::string& GuardedScript() {
+  static const std::string script =
+      std::string("if (typeof globalThis.__brevaneBridge !== 'function') {\n") + kBridgeScript + "\n}\n";
+  return script;
+}
+
 const std::string& InstallBody() {
-  static const std::string body = std::string("if (typeof globalThis.__brevaneBridge !== 'function') {\n") +
-                                  kBridgeScript + "\n}\nreturn globalThis.__brevaneBridge(r);";
+  static const std::string body = GuardedScript() + "return globalThis.__brevaneBridge(r);";
   return body;
 }
 
@@ -185,10 +191,47 @@ std::shared_ptr<WebKitBridge> WebKitBridge::For(WebKitWebView* view) {
 WebKitBridge::WebKitBridge(WebKitWebView* view)
     : view_(view), context_(g_main_context_ref_thread_default()), owner_(std::this_thread::get_id()) {
   g_object_add_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
+  // is-loading turns on as soon as a load is requested, while the old
+  // document is still shown; the load's commit brings the new document.
+  navigation_pending_ = webkit_web_view_is_loading(view_);
+  loading_handler_ = g_signal_connect(view_, "notify::is-loading", G_CALLBACK(+[](WebKitWebView* view, GParamSpec*, gpointer self) {
+                                        static_cast<WebKitBridge*>(self)->navigation_pending_ =
+                                            webkit_web_view_is_loading(view);
+                                      }),
+                                      this);
+  load_changed_handler_ = g_signal_connect(view_, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+                                             auto* bridge = static_cast<WebKitBridge*>(self);
+                                             if (event == WEBKIT_LOAD_STARTED) bridge->navigation_pending_ = true;
+                                             if (event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED)
+                                               bridge->navigation_pending_ = false;
+                                             if (event == WEBKIT_LOAD_COMMITTED) ++bridge->page_epoch_;
+                                           }),
+                                           this);
+  terminated_handler_ = g_signal_connect(view_, "web-process-terminated",
+                                         G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
+                                           ++static_cast<WebKitBridge*>(self)->page_epoch_;
+                                         }),
+                                         this);
+  // Every later page of the main frame gets the bridge as it starts, so its
+  // first call needs no installing round trip; a page already shown gets it
+  // with its first call.
+  WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view_);
+  if (content) {
+    WebKitUserScript* script =
+        webkit_user_script_new_for_world(GuardedScript().c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                         WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, script);
+    webkit_user_script_unref(script);
+  }
 }
 
 WebKitBridge::~WebKitBridge() {
-  if (view_) g_object_remove_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
+  if (view_) {
+    g_signal_handler_disconnect(view_, loading_handler_);
+    g_signal_handler_disconnect(view_, load_changed_handler_);
+    g_signal_handler_disconnect(view_, terminated_handler_);
+    g_object_remove_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
+  }
   g_main_context_unref(context_);
 }
 
@@ -264,8 +307,13 @@ int32_t WebKitBridge::Request(std::string request, int32_t timeout_ms, Variant* 
   auto code = std::make_shared<int32_t>(dom_error::kTimeout);
   auto value = std::make_shared<Variant>();
   job->work = [self, request, timeout_ms, code, value] { *code = self->RequestHere(request, timeout_ms, value.get()); };
-  g_main_context_invoke_full(context_, G_PRIORITY_DEFAULT, RunHandedRequest, new std::shared_ptr<HandedRequest>(job),
-                             DropHandedRequest);
+  // An idle source of the bridge's context, never g_main_context_invoke: that
+  // runs the work on the calling thread whenever it can take the context.
+  GSource* source = g_idle_source_new();
+  g_source_set_priority(source, G_PRIORITY_DEFAULT);
+  g_source_set_callback(source, RunHandedRequest, new std::shared_ptr<HandedRequest>(job), DropHandedRequest);
+  g_source_attach(source, context_);
+  g_source_unref(source);
   std::unique_lock lock(job->mutex);
   // The bridge's thread may itself be busy; give it the call's time-out once
   // more to pick the request up.
@@ -278,7 +326,7 @@ int32_t WebKitBridge::Request(std::string request, int32_t timeout_ms, Variant* 
 
 int32_t WebKitBridge::RequestHere(const std::string& request, int32_t timeout_ms, Variant* result) {
   if (!view_) return dom_error::kNoObject;
-  std::string json = request + ",\"rel\":" + TakeReleases() + "}";
+  std::string json = request + ",\"rel\":" + TakeReleases() + ",\"nav\":" + (navigation_pending_ ? "1" : "0") + "}";
   bool needs_install = false;
   int32_t code = Exchange(json, false, timeout_ms, result, &needs_install);
   if (needs_install) code = Exchange(json, true, timeout_ms, result, &needs_install);
@@ -309,16 +357,18 @@ int32_t WebKitBridge::Exchange(const std::string& json, bool install, int32_t ti
   GSource* timer = g_timeout_source_new(static_cast<guint>(timeout_ms > 0 ? timeout_ms : 1));
   g_source_set_callback(timer, OnTimeout, &timed_out, nullptr);
   g_source_attach(timer, context);
-  while (!call->done && !timed_out) g_main_context_iteration(context, TRUE);
+  const uint64_t epoch = page_epoch_;
+  while (!call->done && !timed_out && epoch == page_epoch_) g_main_context_iteration(context, TRUE);
   g_source_destroy(timer);
   g_source_unref(timer);
 
   int32_t code = dom_error::kFail;
   if (!call->done) {
-    // The page does not answer (a busy script, a stuck web process). The
-    // answer, if it ever comes, finds the call cancelled.
+    // The page does not answer (a busy script, a stuck web process), or was
+    // replaced while the call waited. The answer, if it ever comes, finds the
+    // call cancelled.
     g_cancellable_cancel(cancellable);
-    code = dom_error::kTimeout;
+    code = timed_out ? dom_error::kTimeout : dom_error::kFail;
   } else if (call->value && jsc_value_is_array(call->value)) {
     JSCValue* code_value = At(call->value, 0);
     JSCValue* type_value = At(call->value, 1);

@@ -84,6 +84,14 @@ class WebKitBridge : public std::enable_shared_from_this<WebKitBridge> {
   std::thread::id owner_;
   int32_t timeout_ms_ = 2000;
   int64_t round_trips_ = 0;
+  // A main-frame load was requested and its new document has not arrived yet.
+  bool navigation_pending_ = false;
+  // Counts the documents the main frame has shown and the web processes it
+  // has lost: a call still waiting when either changes is not answered.
+  uint64_t page_epoch_ = 0;
+  unsigned long loading_handler_ = 0;
+  unsigned long load_changed_handler_ = 0;
+  unsigned long terminated_handler_ = 0;
 
   std::mutex mutex_;  // guards the two below
   std::string generation_;

@@ -45,6 +45,25 @@ DomRef WebKitEngine::FrameDocument(const DomRef& content_window) {
   return v.ToObject();
 }
 
+void SilenceScriptDialogs(WebKitWebView* view) {
+  g_signal_connect(view, "script-dialog", G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog, gpointer) -> gboolean {
+                     switch (webkit_script_dialog_get_dialog_type(dialog)) {
+                       case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+                       case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+                         webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+                         break;
+                       case WEBKIT_SCRIPT_DIALOG_PROMPT: {
+                         const char* text = webkit_script_dialog_prompt_get_default_text(dialog);
+                         webkit_script_dialog_prompt_set_text(dialog, text ? text : "");
+                         break;
+                       }
+                       default: break;
+                     }
+                     return TRUE;  // handled: nothing is shown
+                   }),
+                   nullptr);
+}
+
 void WebKitEngine::SetCallTimeout(int32_t milliseconds) {
   call_timeout_ms_ = milliseconds > 0 ? milliseconds : kDefaultBridgeTimeoutMs;
 }

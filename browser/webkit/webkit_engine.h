@@ -64,6 +64,12 @@ class WebKitEngine : public Engine {
   int32_t call_timeout_ms_ = kDefaultBridgeTimeoutMs;
 };
 
+// Answers the page's script dialogs without showing them, as a silent
+// browser control does, so no dialog ever stops a run: alerts are dismissed,
+// confirmations (leaving a page included) accepted, prompts get their
+// default text. The shell calls it once for its web view.
+void SilenceScriptDialogs(WebKitWebView* view);
+
 // Class name under which the shell registers the web view, so binding from
 // the main window's handle finds it.
 inline constexpr std::string_view kWebViewClass = kDocumentWindowClass;

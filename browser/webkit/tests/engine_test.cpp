@@ -3,6 +3,8 @@
 // frames and origins, handle lifetime, calls from another thread, and a page
 // that stops answering.
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include <thread>
 
@@ -210,6 +212,71 @@ TEST(WebKitEngineTest, WritesClicksAndFailures) {
   EXPECT_EQ(GetUtf8(document, "title"), "after");
 }
 
+// A second web view, with its own window, that the test can destroy.
+class SecondView : public WidgetTable {
+ public:
+  SecondView() {
+    window_ = gtk_offscreen_window_new();
+    view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
+    gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
+    gtk_widget_show_all(window_);
+  }
+  ~SecondView() override { Destroy(); }
+  void Destroy() {
+    if (window_) gtk_widget_destroy(window_);
+    window_ = nullptr;
+    view_ = nullptr;
+  }
+  WebKitWebView* view() { return view_; }
+  bool IsWindow(WindowHandle handle) override { return handle == 1 && view_; }
+  std::string ClassName(WindowHandle) override { return std::string(kWebViewClass); }
+  std::vector<WindowHandle> Children(WindowHandle) override { return {}; }
+  WebKitWebView* WebViewOf(WindowHandle handle) override { return handle == 1 ? view_ : nullptr; }
+
+ private:
+  GtkWidget* window_ = nullptr;
+  WebKitWebView* view_ = nullptr;
+};
+
+TEST(WebKitEngineTest, AViewWithoutAPageAndAViewThatIsGone) {
+  H();  // GTK is ready
+  SecondView second;
+  WebKitEngine engine(second);
+  engine.SetCallTimeout(10000);
+  int32_t status = -1;
+  DomRef blank = engine.TopDocument(1, 10000, &status);
+  EXPECT_EQ(status, dom_error::kOk);
+  EXPECT_EQ(GetUtf8(GetObject(blank, "body"), "innerHTML"), "");
+
+  bool loaded = false;
+  g_signal_connect(second.view(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
+                     if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(flag) = true;
+                   }),
+                   &loaded);
+  webkit_web_view_load_html(second.view(), "<html><body><p id=\"p\">second</p></body></html>", "http://127.0.0.1/");
+  ASSERT_TRUE(H().RunUntil([&] { return loaded; }, 20000));
+  DomRef document = engine.TopDocument(1, 10000, &status);
+  DomRef p = ById(document, "p");
+  EXPECT_EQ(GetUtf8(p, "innerText"), "second");
+
+  second.Destroy();
+  int32_t code = dom_error::kOk;
+  Get(p, "innerText", &code);
+  EXPECT_EQ(code, dom_error::kNoObject);
+  EXPECT_FALSE(engine.TopDocument(1, 1000, &status));
+  EXPECT_EQ(status, dom_error::kNoObject);
+}
+
+TEST(WebKitEngineTest, ScriptDialogsAreAnsweredWithoutShowing) {
+  DomRef document = LoadAndBind(
+      "<html><head><title>Dialogs</title></head><body><button id=\"b\" onclick=\""
+      "alert('a'); document.title = (confirm('c') ? 'yes' : 'no') + prompt('p', 'def');\">b</button></body></html>");
+  int32_t code = -1;
+  Call(ById(document, "b"), "click", {}, &code);
+  EXPECT_EQ(code, dom_error::kOk);
+  EXPECT_EQ(GetUtf8(document, "title"), "yesdef");
+}
+
 TEST(WebKitEngineTest, TextsCrossTheBridgeAsGbk) {
   DomRef document = LoadAndBind(kMembersPage);
   DomRef zh = ById(document, "zh");
@@ -253,6 +320,44 @@ TEST(WebKitEngineTest, ObjectsOfAnEarlierPageFailWithoutHarm) {
   EXPECT_EQ(GetUtf8(ById(next, "d1"), "innerText"), "new");
 }
 
+TEST(WebKitEngineTest, OneRoundTripPerCallOnANewPage) {
+  LoadAndBind("<html><body>first</body></html>");
+  auto bridge = WebKitBridge::For(H().view());
+  ASSERT_TRUE(H().LoadHtml("<html><head><title>Second</title></head><body>second</body></html>"));
+  int64_t before = bridge->round_trips();
+  DomRef document = H().Document();
+  EXPECT_EQ(GetUtf8(document, "title"), "Second");
+  EXPECT_EQ(bridge->round_trips() - before, 2);
+}
+
+TEST(WebKitEngineTest, APageOnItsWayOutReadsAsLoading) {
+  LoopbackServer server;
+  server.AddPage("/old.html", "<html><body><form action=\"/sent.html\" method=\"post\">"
+                              "<input type=\"submit\" id=\"send\"></form></body></html>");
+  server.AddHeldPage("/next.html", "<html><head><title>Next</title></head><body></body></html>");
+  server.AddHeldPage("/sent.html", "<html><head><title>Sent</title></head><body></body></html>");
+
+  // A navigation the program starts: the web view knows at once.
+  ASSERT_TRUE(H().LoadUri(server.Url("/old.html")));
+  DomRef old_page = H().Document();
+  EXPECT_EQ(GetUtf8(old_page, "readyState"), "complete");
+  webkit_web_view_load_uri(H().view(), server.Url("/next.html").c_str());
+  EXPECT_EQ(GetUtf8(old_page, "readyState"), "loading");
+  EXPECT_EQ(GetUtf8(H().Document(), "readyState"), "loading");
+
+  // A form the page sends: the page tells before the web view knows.
+  webkit_web_view_stop_loading(H().view());
+  ASSERT_TRUE(H().RunUntil([&] { return !webkit_web_view_is_loading(H().view()); }, 10000));
+  int32_t code = -1;
+  Call(ById(old_page, "send"), "click", {}, &code);
+  EXPECT_EQ(code, dom_error::kOk);
+  EXPECT_EQ(GetUtf8(old_page, "readyState"), "loading");
+
+  server.ReleaseHeldPages();
+  ASSERT_TRUE(H().RunUntil([&] { return GetUtf8(H().Document(), "title") == "Sent"; }, 10000));
+  EXPECT_EQ(GetUtf8(H().Document(), "readyState"), "complete");
+}
+
 TEST(WebKitEngineTest, HandlesAreReleasedInBatches) {
   DomRef document = LoadAndBind(kMembersPage);
   auto bridge = WebKitBridge::For(H().view());
@@ -275,12 +380,19 @@ TEST(WebKitEngineTest, CallsFromAnotherThreadRunOnTheWindowThread) {
   std::atomic<bool> done{false};
   std::string title;
   int32_t code = -1;
+  int failures = 0;
   std::thread worker([&] {
+    // Objects made and dropped on this thread as well.
+    for (int i = 0; i < 20; ++i) {
+      DomRef body = Get(document, "body", &code).ToObject();
+      if (code != dom_error::kOk || !body) ++failures;
+    }
     title = GbkToUtf8(Get(document, "title", &code).ToText());
     done = true;
   });
   EXPECT_TRUE(H().RunUntil([&] { return done.load(); }, 10000));
   worker.join();
+  EXPECT_EQ(failures, 0);
   EXPECT_EQ(code, dom_error::kOk);
   EXPECT_EQ(title, "Threads");
 }
@@ -352,7 +464,7 @@ TEST(WebKitEngineTest, AHungPageTimesOutInsteadOfFreezing) {
 
   // A fresh web process serves the next page; the hung page's objects fail.
   H().TerminateWebProcess();
-  engine.SetCallTimeout(kDefaultBridgeTimeoutMs);
+  engine.SetCallTimeout(10000);
   DomRef next = LoadAndBind("<html><head><title>Back</title></head><body></body></html>");
   EXPECT_EQ(GetUtf8(next, "title"), "Back");
   Get(button, "innerText", &code);

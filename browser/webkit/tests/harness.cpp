@@ -52,8 +52,11 @@ WebViewHarness::WebViewHarness() {
                      if (event == WEBKIT_LOAD_FINISHED) static_cast<WebViewHarness*>(self)->load_finished_ = true;
                    }),
                    this);
+  SilenceScriptDialogs(view_);
   widgets_ = new TestWidgets(view_);
   engine_ = new WebKitEngine(*widgets_);
+  // Generous time-outs: test machines run many programs at once.
+  engine_->SetCallTimeout(10000);
 }
 
 bool WebViewHarness::RunUntil(const std::function<bool()>& done, int timeout_ms) {
@@ -85,7 +88,7 @@ bool WebViewHarness::LoadUri(const std::string& uri) {
 
 DomRef WebViewHarness::Document(int32_t* status) {
   int32_t code = 0;
-  DomRef document = engine_->TopDocument(kWebView, 5000, &code);
+  DomRef document = engine_->TopDocument(kWebView, 10000, &code);
   if (status) *status = code;
   return document;
 }
@@ -111,6 +114,7 @@ LoopbackServer::LoopbackServer() {
 }
 
 LoopbackServer::~LoopbackServer() {
+  ReleaseHeldPages();
   stopping_ = true;
   shutdown(listener_, SHUT_RDWR);
   close(listener_);
@@ -124,6 +128,20 @@ std::string LoopbackServer::Url(const std::string& path) const {
 void LoopbackServer::AddPage(const std::string& path, const std::string& utf8_html) {
   std::lock_guard lock(mutex_);
   pages_[path] = utf8_html;
+}
+
+void LoopbackServer::AddHeldPage(const std::string& path, const std::string& utf8_html) {
+  std::lock_guard lock(mutex_);
+  pages_[path] = utf8_html;
+  held_[path] = true;
+}
+
+void LoopbackServer::ReleaseHeldPages() {
+  {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+  }
+  release_.notify_all();
 }
 
 void LoopbackServer::Serve() {
@@ -146,7 +164,8 @@ void LoopbackServer::Serve() {
     std::string body;
     bool found = false;
     {
-      std::lock_guard lock(mutex_);
+      std::unique_lock lock(mutex_);
+      if (held_.count(path)) release_.wait(lock, [this] { return released_; });
       auto it = pages_.find(path);
       if (it != pages_.end()) {
         body = it->second;

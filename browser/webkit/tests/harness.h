@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -75,6 +76,9 @@ class LoopbackServer {
   int port() const { return port_; }
   std::string Url(const std::string& path) const;
   void AddPage(const std::string& path, const std::string& utf8_html);
+  // A page whose answer waits until ReleaseHeldPages (or the server's end).
+  void AddHeldPage(const std::string& path, const std::string& utf8_html);
+  void ReleaseHeldPages();
 
  private:
   void Serve();
@@ -82,6 +86,9 @@ class LoopbackServer {
   int port_ = 0;
   std::mutex mutex_;
   std::map<std::string, std::string> pages_;
+  std::map<std::string, bool> held_;
+  bool released_ = false;
+  std::condition_variable release_;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
 };
