@@ -27,8 +27,9 @@ cmake --build build-demo -j2 --target brevane
 python3 tools/demo-forum/forum.py --port "$PORT" --new-thread-every "$NEW_THREAD_EVERY" >/dev/null &
 FORUM=$!
 trap 'kill "$FORUM" 2>/dev/null || true' EXIT
+fetch() { python3 -c 'import sys, urllib.request; sys.stdout.write(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' "$1"; }
 for _ in $(seq 50); do
-  curl -fs "${BASE}/_received" >/dev/null 2>&1 && break
+  fetch "${BASE}/_received" >/dev/null 2>&1 && break
   sleep 0.1
 done
 echo "demo forum on ${BASE}/ (boards ${BASE}/catalog/424021.htm ...)"
@@ -58,4 +59,4 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wait "$PROGRAM"
 '
 echo "screenshot: $SHOT"
-curl -fs "${BASE}/_received" | python3 -c 'import json,sys; d=json.load(sys.stdin); print("forum received", len(d["logins"]), "login(s) and", len(d["replies"]), "reply(ies)")'
+fetch "${BASE}/_received" | python3 -c 'import json,sys; d=json.load(sys.stdin); print("forum received", len(d["logins"]), "login(s) and", len(d["replies"]), "reply(ies)")'
