@@ -27,9 +27,16 @@ std::string FromWide(const std::wstring& wide, UINT code_page) {
   return out;
 }
 
+// GB18030 where the system has it; some systems (Wine among them) lack it,
+// and GBK itself (936) then serves every character the program's texts use.
+UINT GbkCodePage() {
+  static const UINT code_page = IsValidCodePage(54936) ? 54936 : 936;
+  return code_page;
+}
+
 }  // namespace
 
-Text Utf8ToGbk(std::string_view utf8) { return FromWide(ToWide(utf8, CP_UTF8), 54936); }
-std::string GbkToUtf8(std::string_view gbk) { return FromWide(ToWide(gbk, 54936), CP_UTF8); }
+Text Utf8ToGbk(std::string_view utf8) { return FromWide(ToWide(utf8, CP_UTF8), GbkCodePage()); }
+std::string GbkToUtf8(std::string_view gbk) { return FromWide(ToWide(gbk, GbkCodePage()), CP_UTF8); }
 
 }  // namespace brevane

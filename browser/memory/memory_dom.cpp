@@ -1,0 +1,660 @@
+#include "browser/memory/memory_dom.h"
+
+#include <algorithm>
+
+namespace brevane::memory {
+namespace {
+
+bool OneOf(std::string_view value, std::initializer_list<std::string_view> set) {
+  return std::find(set.begin(), set.end(), value) != set.end();
+}
+
+// Counts the invocation and lower-cases its member name; a disabled member
+// fails as an unknown name.
+int32_t Begin(EngineState& state, std::string_view name, std::string& member) {
+  ++state.calls;
+  member = AsciiLower(name);
+  return state.disabled.count(member) ? dom_error::kUnknownName : dom_error::kOk;
+}
+
+int32_t Answer(Variant* result, Variant value) {
+  if (result) *result = std::move(value);
+  return dom_error::kOk;
+}
+
+// An index argument: integers, reals and numeric texts; -1 when unusable.
+int64_t IndexArgument(const Variant& argument) {
+  if (argument.kind() == Variant::Kind::kObject || argument.IsEmpty()) return -1;
+  return argument.ToInteger();
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
+std::vector<std::string> ClassTokens(std::string_view text) {
+  std::vector<std::string> tokens;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && IsSpace(text[i])) ++i;
+    std::size_t start = i;
+    while (i < text.size() && !IsSpace(text[i])) ++i;
+    if (i > start) tokens.emplace_back(text.substr(start, i - start));
+  }
+  return tokens;
+}
+
+DomRef MakeCollection(const StatePtr& state, const std::vector<ElementPtr>& elements) {
+  std::vector<DomRef> items(elements.begin(), elements.end());
+  return std::make_shared<MemoryCollection>(state, std::move(items));
+}
+
+void EscapeText(std::string_view text, Text& out, bool in_attribute) {
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += in_attribute ? "<" : "&lt;"; break;
+      case '>': out += in_attribute ? ">" : "&gt;"; break;
+      case '"': out += in_attribute ? "&quot;" : "\""; break;
+      default: out.push_back(c);
+    }
+  }
+}
+
+// Values made only of letters, digits and - _ . are written without quotes,
+// as the Internet Explorer engine writes them.
+bool NeedsQuotes(std::string_view value) {
+  if (value.empty()) return true;
+  for (char c : value) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                 c == '_' || c == '.';
+    if (!plain) return true;
+  }
+  return false;
+}
+
+// Members only some elements have, as in the Internet Explorer object model.
+bool ElementHasProperty(std::string_view tag, std::string_view member) {
+  if (OneOf(member, {"tagname", "id", "title", "classname", "innertext", "innerhtml", "outerhtml",
+                     "contenteditable", "all", "parentelement"})) {
+    return true;
+  }
+  if (member == "name") {
+    return OneOf(tag, {"a", "applet", "button", "embed", "form", "frame", "iframe", "img", "input", "map",
+                       "meta", "object", "param", "select", "textarea"});
+  }
+  if (member == "href") return OneOf(tag, {"a", "area", "link", "base"});
+  if (member == "src") return OneOf(tag, {"img", "input", "iframe", "frame", "script", "embed"});
+  if (member == "alt") return OneOf(tag, {"img", "input", "area", "applet"});
+  if (member == "value") return OneOf(tag, {"input", "button", "select", "textarea", "option", "li", "param"});
+  if (member == "type") {
+    return OneOf(tag, {"input", "button", "select", "script", "style", "link", "object", "embed", "ol", "ul", "li"});
+  }
+  if (member == "contentwindow") return OneOf(tag, {"iframe", "frame"});
+  if (member == "length") return OneOf(tag, {"form", "select"});
+  if (member == "checked") return tag == "input";
+  return false;
+}
+
+bool ElementHasMethod(std::string_view tag, std::string_view member) {
+  if (OneOf(member, {"getattribute", "setattribute", "removeattribute", "click", "focus",
+                     "getelementsbytagname"})) {
+    return true;
+  }
+  if (member == "item" || member == "nameditem") return OneOf(tag, {"form", "select"});
+  return false;
+}
+
+DocumentPtr BlankDocument(const StatePtr& state) {
+  return std::make_shared<MemoryDocument>(state, "", PageOptions{});
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Element
+
+Element::Element(StatePtr state, bool is_text, std::string tag_or_text)
+    : state_(std::move(state)), is_text_(is_text) {
+  if (is_text) {
+    text_ = std::move(tag_or_text);
+  } else {
+    tag_ = AsciiLower(tag_or_text);
+  }
+}
+
+ElementPtr BuildElement(const StatePtr& state, const HtmlNode& node) {
+  auto element = std::make_shared<Element>(state, node.is_text, node.is_text ? node.text : node.tag);
+  for (const HtmlAttribute& attribute : node.attributes) {
+    element->attributes_.emplace_back(attribute.name, attribute.value);
+  }
+  for (const HtmlNode& child : node.children) element->AppendChild(BuildElement(state, child));
+  return element;
+}
+
+std::optional<Text> Element::Attribute(std::string_view name) const {
+  std::string key = AsciiLower(name);
+  for (const auto& [attribute, value] : attributes_) {
+    if (attribute == key) return value;
+  }
+  return std::nullopt;
+}
+
+void Element::SetAttribute(std::string_view name, Text value) {
+  std::string key = AsciiLower(name);
+  for (auto& [attribute, current] : attributes_) {
+    if (attribute == key) {
+      current = std::move(value);
+      return;
+    }
+  }
+  attributes_.emplace_back(std::move(key), std::move(value));
+}
+
+void Element::RemoveAttribute(std::string_view name) {
+  std::string key = AsciiLower(name);
+  attributes_.erase(std::remove_if(attributes_.begin(), attributes_.end(),
+                                   [&](const auto& entry) { return entry.first == key; }),
+                    attributes_.end());
+}
+
+void Element::AppendChild(ElementPtr child) {
+  child->parent_ = weak_from_this();
+  children_.push_back(std::move(child));
+}
+
+void Element::CollectDescendants(std::vector<ElementPtr>& out) const {
+  for (const ElementPtr& child : children_) {
+    if (child->is_text_) continue;
+    out.push_back(child);
+    child->CollectDescendants(out);
+  }
+}
+
+ElementPtr Element::EnclosingForm() const {
+  for (ElementPtr up = parent(); up; up = up->parent()) {
+    if (up->tag_ == "form") return up;
+  }
+  return nullptr;
+}
+
+std::vector<ElementPtr> Element::FormControls() const {
+  std::vector<ElementPtr> all;
+  CollectDescendants(all);
+  std::vector<ElementPtr> controls;
+  for (const ElementPtr& element : all) {
+    const std::string& tag = element->tag_;
+    bool listed = OneOf(tag, {"button", "select", "textarea", "fieldset", "object"}) ||
+                  (tag == "input" && element->Type() != "image");
+    if (listed) controls.push_back(element);
+  }
+  return controls;
+}
+
+Text Element::Type() const {
+  std::optional<Text> attribute = Attribute("type");
+  if (tag_ == "input") return attribute ? AsciiLower(*attribute) : Text("text");
+  if (tag_ == "button") return attribute ? AsciiLower(*attribute) : Text("submit");
+  if (tag_ == "select") return Attribute("multiple") ? "select-multiple" : "select-one";
+  return attribute ? *attribute : Text();
+}
+
+void Element::Serialise(Text& out) const {
+  if (is_text_) {
+    ElementPtr up = parent();
+    if (up && (up->tag_ == "script" || up->tag_ == "style")) {
+      out += text_;
+    } else {
+      EscapeText(text_, out, false);
+    }
+    return;
+  }
+  out += '<';
+  out += AsciiUpper(tag_);
+  for (const auto& [name, value] : attributes_) {
+    out += ' ';
+    if (IsBooleanAttribute(name)) {
+      out += AsciiUpper(name);
+      continue;
+    }
+    out += name;
+    out += '=';
+    if (NeedsQuotes(value)) {
+      out += '"';
+      EscapeText(value, out, true);
+      out += '"';
+    } else {
+      out += value;
+    }
+  }
+  out += '>';
+  if (IsVoidElement(tag_)) return;
+  SerialiseChildren(out);
+  out += "</";
+  out += AsciiUpper(tag_);
+  out += '>';
+}
+
+void Element::SerialiseChildren(Text& out) const {
+  for (const ElementPtr& child : children_) child->Serialise(out);
+}
+
+Text Element::OuterHtml() const {
+  Text out;
+  Serialise(out);
+  return out;
+}
+
+Text Element::InnerHtml() const {
+  Text out;
+  SerialiseChildren(out);
+  return out;
+}
+
+void Element::CollectText(Text& out) const {
+  for (const ElementPtr& child : children_) {
+    if (child->is_text_) {
+      for (char c : child->text_) {
+        if (IsSpace(c)) {
+          if (!out.empty() && out.back() != ' ' && out.back() != '\n') out.push_back(' ');
+        } else {
+          out.push_back(c);
+        }
+      }
+    } else if (child->tag_ == "br") {
+      while (!out.empty() && out.back() == ' ') out.pop_back();
+      out += "\r\n";
+    } else if (!OneOf(child->tag_, {"script", "style", "iframe", "frame", "title"})) {
+      child->CollectText(out);
+    }
+  }
+}
+
+Text Element::InnerText() const {
+  if (is_text_) return text_;
+  Text out;
+  CollectText(out);
+  std::size_t first = out.find_first_not_of(' ');
+  if (first == Text::npos) return {};
+  std::size_t last = out.find_last_not_of(' ');
+  return out.substr(first, last - first + 1);
+}
+
+void Element::SetInnerHtml(std::string_view html) {
+  for (const ElementPtr& child : children_) child->parent_.reset();
+  children_.clear();
+  for (const HtmlNode& node : ParseHtml(html)) AppendChild(BuildElement(state_, node));
+  LoadFrames(1);
+}
+
+void Element::SetInnerText(std::string_view text) {
+  for (const ElementPtr& child : children_) child->parent_.reset();
+  children_.clear();
+  if (!text.empty()) AppendChild(std::make_shared<Element>(state_, true, std::string(text)));
+}
+
+void Element::LoadFrames(int depth) {
+  if (is_text_) return;
+  if ((tag_ == "iframe" || tag_ == "frame") && !content_window_) {
+    std::optional<Text> src = Attribute("src");
+    auto served = src ? state_->served.find(*src) : state_->served.end();
+    if (served == state_->served.end()) {
+      content_window_ = std::make_shared<MemoryWindow>(state_, BlankDocument(state_), true);
+    } else if (served->second.options.reach != Reach::kNoWindow) {
+      DocumentPtr document = depth < kMaxMemoryFrameDepth ? LoadServedPage(state_, served->second, depth + 1)
+                                                           : BlankDocument(state_);
+      content_window_ = std::make_shared<MemoryWindow>(state_, std::move(document),
+                                                       served->second.options.reach == Reach::kReachable);
+    }
+  }
+  for (const ElementPtr& child : children_) child->LoadFrames(depth);
+}
+
+void Element::Click() {
+  ElementPtr self = shared_from_this();
+  state_->clicks.push_back(self);
+  Text type = Type();
+  bool submits = (tag_ == "input" && (type == "submit" || type == "image")) || (tag_ == "button" && type == "submit");
+  if (submits) {
+    if (ElementPtr form = EnclosingForm()) state_->submissions.push_back(form);
+  }
+  if (state_->on_click) state_->on_click(*self);
+}
+
+int32_t Element::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                        Variant* result) {
+  std::string member;
+  if (int32_t code = Begin(*state_, name, member)) return code;
+  if (is_text_) return dom_error::kUnknownName;
+  const bool property = ElementHasProperty(tag_, member);
+  const bool method = ElementHasMethod(tag_, member);
+  if (!property && !method) return dom_error::kUnknownName;
+
+  if (kind == InvokeKind::kPropertyGet) {
+    if (!property) return dom_error::kMemberNotFound;
+    if (!args.empty()) return dom_error::kBadParamCount;
+    if (member == "tagname") return Answer(result, AsciiUpper(tag_));
+    if (member == "classname") return Answer(result, Attribute("class").value_or(""));
+    if (member == "innertext") return Answer(result, InnerText());
+    if (member == "innerhtml") return Answer(result, InnerHtml());
+    if (member == "outerhtml") return Answer(result, OuterHtml());
+    if (member == "type") return Answer(result, Type());
+    if (member == "checked") return Answer(result, Attribute("checked").has_value());
+    if (member == "contenteditable") {
+      Text editable = AsciiLower(Attribute("contenteditable").value_or(""));
+      return Answer(result, editable == "true" || editable == "false" ? editable : Text("inherit"));
+    }
+    if (member == "all") {
+      std::vector<ElementPtr> all;
+      CollectDescendants(all);
+      return Answer(result, MakeCollection(state_, all));
+    }
+    if (member == "parentelement") return Answer(result, DomRef(parent()));
+    if (member == "contentwindow") return Answer(result, DomRef(content_window_));
+    if (member == "length") {
+      if (tag_ == "form") return Answer(result, static_cast<int32_t>(FormControls().size()));
+      std::vector<ElementPtr> all;
+      CollectDescendants(all);
+      int32_t options = static_cast<int32_t>(
+          std::count_if(all.begin(), all.end(), [](const ElementPtr& e) { return e->tag_ == "option"; }));
+      return Answer(result, options);
+    }
+    if (member == "value" && tag_ == "textarea") return Answer(result, InnerText());
+    // id, name, title, href, src, alt, value: the attribute of that name.
+    return Answer(result, Attribute(member).value_or(""));
+  }
+
+  if (kind == InvokeKind::kPropertyPut || kind == InvokeKind::kPropertyPutRef) {
+    if (!property) return dom_error::kMemberNotFound;
+    if (kind == InvokeKind::kPropertyPutRef) return dom_error::kMemberNotFound;
+    if (args.size() != 1) return dom_error::kBadParamCount;
+    Text value = args[0].ToText();
+    if (member == "innerhtml") {
+      SetInnerHtml(value);
+    } else if (member == "innertext") {
+      SetInnerText(value);
+    } else if (member == "classname") {
+      SetAttribute("class", value);
+    } else if (OneOf(member, {"id", "name", "title", "href", "src", "alt", "value", "contenteditable", "type"})) {
+      SetAttribute(member, value);
+    } else {
+      return dom_error::kMemberNotFound;  // read-only
+    }
+    return dom_error::kOk;
+  }
+
+  // Method call.
+  if (!method) return dom_error::kMemberNotFound;
+  if (member == "click") {
+    Click();
+    return Answer(result, Variant());
+  }
+  if (member == "focus") {
+    ++focus_count_;
+    return Answer(result, Variant());
+  }
+  if (args.empty()) return dom_error::kBadParamCount;
+  if (member == "getattribute") {
+    std::string key = AsciiLower(args[0].ToText());
+    if (key == "classname") key = "class";
+    std::optional<Text> value = Attribute(key);
+    return Answer(result, value ? Variant(*value) : Variant());
+  }
+  if (member == "setattribute") {
+    if (args.size() < 2) return dom_error::kBadParamCount;
+    std::string key = AsciiLower(args[0].ToText());
+    Text value = args[1].ToText();
+    if (key == "innerhtml") {
+      SetInnerHtml(value);
+    } else if (key == "innertext") {
+      SetInnerText(value);
+    } else {
+      SetAttribute(key == "classname" ? "class" : key, value);
+    }
+    return Answer(result, Variant());
+  }
+  if (member == "removeattribute") {
+    RemoveAttribute(args[0].ToText());
+    return Answer(result, true);
+  }
+  if (member == "getelementsbytagname") {
+    std::string tag = AsciiLower(args[0].ToText());
+    std::vector<ElementPtr> all, tagged;
+    CollectDescendants(all);
+    for (const ElementPtr& element : all) {
+      if (tag == "*" || element->tag_ == tag) tagged.push_back(element);
+    }
+    return Answer(result, MakeCollection(state_, tagged));
+  }
+  // item and namedItem of a form (its controls) or a select (its options).
+  std::vector<ElementPtr> listed;
+  if (tag_ == "form") {
+    listed = FormControls();
+  } else {
+    std::vector<ElementPtr> all;
+    CollectDescendants(all);
+    for (const ElementPtr& element : all) {
+      if (element->tag_ == "option") listed.push_back(element);
+    }
+  }
+  if (member == "item" && args[0].kind() != Variant::Kind::kText) {
+    int64_t index = IndexArgument(args[0]);
+    if (index < 0 || index >= static_cast<int64_t>(listed.size())) return Answer(result, Variant());
+    return Answer(result, DomRef(listed[static_cast<std::size_t>(index)]));
+  }
+  const Text wanted = args[0].ToText();
+  for (const ElementPtr& element : listed) {
+    if (element->Attribute("id") == wanted || element->Attribute("name") == wanted) {
+      return Answer(result, DomRef(element));
+    }
+  }
+  return Answer(result, Variant());
+}
+
+// ---------------------------------------------------------------- Document
+
+MemoryDocument::MemoryDocument(StatePtr state, std::string_view html, const PageOptions& options)
+    : state_(std::move(state)), ready_state_(options.ready_state), design_mode_(options.design_mode) {
+  root_ = std::make_shared<Element>(state_, false, "html");
+  head_ = std::make_shared<Element>(state_, false, "head");
+  root_->AppendChild(head_);
+  std::vector<HtmlNode> nodes = ParseHtml(html);
+
+  auto ensure_body = [&] {
+    if (!body_) body_ = std::make_shared<Element>(state_, false, "body");
+  };
+  // Places parsed nodes: head content into the head, a body or frameset as
+  // the body, everything else into the body.
+  std::function<void(const std::vector<HtmlNode>&)> place = [&](const std::vector<HtmlNode>& list) {
+    for (const HtmlNode& node : list) {
+      if (node.is_text) {
+        if (node.text.find_first_not_of(" \t\r\n") == std::string::npos && !body_) continue;
+        ensure_body();
+        body_->AppendChild(BuildElement(state_, node));
+      } else if (node.tag == "html") {
+        place(node.children);
+      } else if (node.tag == "head") {
+        for (const HtmlNode& child : node.children) head_->AppendChild(BuildElement(state_, child));
+      } else if ((node.tag == "body" || node.tag == "frameset") && !body_) {
+        body_ = BuildElement(state_, node);
+      } else if (node.tag == "body") {
+        for (const HtmlNode& child : node.children) body_->AppendChild(BuildElement(state_, child));
+      } else if (!body_ && OneOf(node.tag, {"title", "meta", "link", "base"})) {
+        head_->AppendChild(BuildElement(state_, node));
+      } else {
+        ensure_body();
+        body_->AppendChild(BuildElement(state_, node));
+      }
+    }
+  };
+  place(nodes);
+  ensure_body();
+  root_->AppendChild(body_);
+}
+
+Text MemoryDocument::title() const {
+  if (title_) return *title_;
+  for (const ElementPtr& element : AllElements()) {
+    if (element->tag() == "title") return element->InnerText();
+  }
+  return {};
+}
+
+std::vector<ElementPtr> MemoryDocument::AllElements() const {
+  std::vector<ElementPtr> all{root_};
+  root_->CollectDescendants(all);
+  return all;
+}
+
+ElementPtr MemoryDocument::ElementById(std::string_view id) const {
+  for (const ElementPtr& element : AllElements()) {
+    if (element->Attribute("id") == Text(id)) return element;
+  }
+  return nullptr;
+}
+
+std::vector<ElementPtr> MemoryDocument::FrameElements() const {
+  std::vector<ElementPtr> frames;
+  for (const ElementPtr& element : AllElements()) {
+    if (element->tag() == "iframe" || element->tag() == "frame") frames.push_back(element);
+  }
+  return frames;
+}
+
+DocumentPtr MemoryDocument::Frame(std::size_t i) const {
+  std::vector<ElementPtr> frames = FrameElements();
+  if (i >= frames.size() || !frames[i]->content_window()) return nullptr;
+  return frames[i]->content_window()->document();
+}
+
+void MemoryDocument::LoadFrames(int depth) { root_->LoadFrames(depth); }
+
+int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                               Variant* result) {
+  std::string member;
+  if (int32_t code = Begin(*state_, name, member)) return code;
+  const bool property = OneOf(member, {"body", "all", "title", "readystate", "designmode", "frames",
+                                       "documentelement"});
+  const bool method = OneOf(member, {"getelementbyid", "getelementsbyname", "getelementsbyclassname",
+                                     "getelementsbytagname"});
+  if (!property && !method) return dom_error::kUnknownName;
+
+  if (kind == InvokeKind::kPropertyGet) {
+    if (!property) return dom_error::kMemberNotFound;
+    if (member == "body") return Answer(result, DomRef(body_));
+    if (member == "documentelement") return Answer(result, DomRef(root_));
+    if (member == "all") return Answer(result, MakeCollection(state_, AllElements()));
+    if (member == "title") return Answer(result, title());
+    if (member == "readystate") return Answer(result, ready_state_);
+    if (member == "designmode") return Answer(result, Text(design_mode_ ? "On" : "Off"));
+    // frames: the content windows of the frame elements.
+    std::vector<DomRef> windows;
+    for (const ElementPtr& frame : FrameElements()) {
+      if (frame->content_window()) windows.push_back(frame->content_window());
+    }
+    return Answer(result, DomRef(std::make_shared<MemoryCollection>(state_, std::move(windows))));
+  }
+  if (kind == InvokeKind::kPropertyPut || kind == InvokeKind::kPropertyPutRef) {
+    if (kind == InvokeKind::kPropertyPutRef || !property) return dom_error::kMemberNotFound;
+    if (args.size() != 1) return dom_error::kBadParamCount;
+    if (member == "title") {
+      title_ = args[0].ToText();
+      return dom_error::kOk;
+    }
+    if (member == "designmode") {
+      design_mode_ = AsciiLower(args[0].ToText()) == "on";
+      return dom_error::kOk;
+    }
+    return dom_error::kMemberNotFound;
+  }
+  if (!method) return dom_error::kMemberNotFound;
+  if (args.empty()) return dom_error::kBadParamCount;
+  const Text wanted = args[0].ToText();
+  if (member == "getelementbyid") return Answer(result, DomRef(ElementById(wanted)));
+  std::vector<ElementPtr> found;
+  if (member == "getelementsbyname") {
+    for (const ElementPtr& element : AllElements()) {
+      if (element->Attribute("name") == wanted) found.push_back(element);
+    }
+  } else if (member == "getelementsbyclassname") {
+    std::vector<std::string> tokens = ClassTokens(wanted);
+    if (!tokens.empty()) {
+      for (const ElementPtr& element : AllElements()) {
+        std::vector<std::string> has = ClassTokens(element->Attribute("class").value_or(""));
+        bool all = std::all_of(tokens.begin(), tokens.end(), [&](const std::string& token) {
+          return std::find(has.begin(), has.end(), token) != has.end();
+        });
+        if (all) found.push_back(element);
+      }
+    }
+  } else {
+    std::string tag = AsciiLower(wanted);
+    for (const ElementPtr& element : AllElements()) {
+      if (tag == "*" || element->tag() == tag) found.push_back(element);
+    }
+  }
+  return Answer(result, MakeCollection(state_, found));
+}
+
+DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth) {
+  auto document = std::make_shared<MemoryDocument>(state, page.html, page.options);
+  document->LoadFrames(depth);
+  return document;
+}
+
+// ---------------------------------------------------------------- Window
+
+int32_t MemoryWindow::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                             Variant* result) {
+  std::string member;
+  if (int32_t code = Begin(*state_, name, member)) return code;
+  if (!OneOf(member, {"document", "frames", "length"})) return dom_error::kUnknownName;
+  if (kind != InvokeKind::kPropertyGet) return dom_error::kMemberNotFound;
+  // Another origin's window keeps its content to itself.
+  if (!reachable_ || !document_) return dom_error::kException;
+  if (member == "document") return Answer(result, DomRef(document_));
+  Variant frames;
+  int32_t code = document_->Invoke("frames", InvokeKind::kPropertyGet, {}, &frames);
+  if (code != dom_error::kOk) return code;
+  if (member == "frames") return Answer(result, frames);
+  return frames.ToObject()->Invoke("length", InvokeKind::kPropertyGet, {}, result);
+}
+
+// ---------------------------------------------------------------- Collection
+
+int32_t MemoryCollection::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                                 Variant* result) {
+  std::string member;
+  if (int32_t code = Begin(*state_, name, member)) return code;
+  const bool method = OneOf(member, {"item", "nameditem", "tags"});
+  if (!method && member != "length") return dom_error::kUnknownName;
+  if (member == "length") {
+    if (kind != InvokeKind::kPropertyGet) return dom_error::kMemberNotFound;
+    return Answer(result, static_cast<int32_t>(items_.size()));
+  }
+  if (kind != InvokeKind::kMethod) return dom_error::kMemberNotFound;
+  if (args.empty()) return dom_error::kBadParamCount;
+  const Variant& argument = args[0];
+  auto by_name = [&](const Text& wanted) -> DomRef {
+    for (const DomRef& item : items_) {
+      auto element = std::dynamic_pointer_cast<Element>(item);
+      if (element && (element->Attribute("id") == wanted || element->Attribute("name") == wanted)) {
+        return element;
+      }
+    }
+    return nullptr;
+  };
+  if (member == "item") {
+    if (argument.kind() == Variant::Kind::kText) return Answer(result, by_name(argument.ToText()));
+    int64_t index = IndexArgument(argument);
+    if (index < 0 || index >= static_cast<int64_t>(items_.size())) return Answer(result, Variant());
+    return Answer(result, items_[static_cast<std::size_t>(index)]);
+  }
+  if (member == "nameditem") return Answer(result, by_name(argument.ToText()));
+  std::string tag = AsciiLower(argument.ToText());
+  std::vector<DomRef> tagged;
+  for (const DomRef& item : items_) {
+    auto element = std::dynamic_pointer_cast<Element>(item);
+    if (element && element->tag() == tag) tagged.push_back(element);
+  }
+  return Answer(result, DomRef(std::make_shared<MemoryCollection>(state_, std::move(tagged))));
+}
+
+}  // namespace brevane::memory

@@ -1,0 +1,189 @@
+// The objects of the in-memory engine: elements, documents, frame windows
+// and collections, each a DomObject answering the Internet Explorer member
+// names (without regard to case) the browser operations use. Every
+// invocation is counted, members can be disabled to act out an engine that
+// lacks them, and clicks are recorded.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "browser/dom.h"
+#include "browser/memory/html_parser.h"
+
+namespace brevane::memory {
+
+class Element;
+class MemoryDocument;
+class MemoryWindow;
+using ElementPtr = std::shared_ptr<Element>;
+using DocumentPtr = std::shared_ptr<MemoryDocument>;
+using WindowPtr = std::shared_ptr<MemoryWindow>;
+
+// How a frame's content is reached.
+enum class Reach {
+  kReachable,    // the frame's document is open to the page
+  kUnreachable,  // the frame has a window, but its document cannot be had
+  kNoWindow,     // the frame element has no content window at all
+};
+
+struct PageOptions {
+  Text ready_state = "complete";
+  Reach reach = Reach::kReachable;
+  bool design_mode = false;
+};
+
+struct ServedPage {
+  Text html;
+  PageOptions options;
+};
+
+// What every object of one engine shares.
+struct EngineState {
+  int64_t calls = 0;                         // late-bound invocations made
+  std::set<std::string> disabled;            // lower-case member names that fail
+  std::map<Text, ServedPage> served;         // pages frames and navigations load
+  std::vector<ElementPtr> clicks;            // clicked elements, in order
+  std::vector<ElementPtr> submissions;       // forms submitted by a click
+  std::function<void(Element&)> on_click;    // runs after a click is recorded
+};
+using StatePtr = std::shared_ptr<EngineState>;
+
+class Element : public DomObject, public std::enable_shared_from_this<Element> {
+ public:
+  Element(StatePtr state, bool is_text, std::string tag_or_text);
+
+  int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                 Variant* result) override;
+
+  bool is_text() const { return is_text_; }
+  const std::string& tag() const { return tag_; }
+  const std::string& text() const { return text_; }
+  const std::vector<ElementPtr>& children() const { return children_; }
+  ElementPtr parent() const { return parent_.lock(); }
+  const WindowPtr& content_window() const { return content_window_; }
+  int focus_count() const { return focus_count_; }
+
+  std::optional<Text> Attribute(std::string_view name) const;
+  void SetAttribute(std::string_view name, Text value);
+  void RemoveAttribute(std::string_view name);
+
+  Text OuterHtml() const;
+  Text InnerHtml() const;
+  Text InnerText() const;
+  void SetInnerHtml(std::string_view html);
+  void SetInnerText(std::string_view text);
+
+  void AppendChild(ElementPtr child);
+  // Element descendants in start-tag order.
+  void CollectDescendants(std::vector<ElementPtr>& out) const;
+  ElementPtr EnclosingForm() const;
+  // The controls a form lists, in document order.
+  std::vector<ElementPtr> FormControls() const;
+  // Creates the content windows of frame elements at and below this one.
+  void LoadFrames(int depth);
+
+  // The type a button-like or input element reports.
+  Text Type() const;
+
+ private:
+  friend ElementPtr BuildElement(const StatePtr& state, const HtmlNode& node);
+  void Serialise(Text& out) const;
+  void SerialiseChildren(Text& out) const;
+  void CollectText(Text& out) const;
+  void Click();
+
+  StatePtr state_;
+  bool is_text_;
+  std::string tag_;   // lower case
+  std::string text_;  // text nodes
+  std::vector<std::pair<std::string, Text>> attributes_;  // lower-case names, in source order
+  std::vector<ElementPtr> children_;
+  std::weak_ptr<Element> parent_;
+  WindowPtr content_window_;
+  int focus_count_ = 0;
+};
+
+ElementPtr BuildElement(const StatePtr& state, const HtmlNode& node);
+
+class MemoryDocument : public DomObject, public std::enable_shared_from_this<MemoryDocument> {
+ public:
+  MemoryDocument(StatePtr state, std::string_view html, const PageOptions& options);
+
+  int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                 Variant* result) override;
+
+  const ElementPtr& body() const { return body_; }
+  const ElementPtr& root() const { return root_; }
+  Text title() const;
+  void set_title(Text title) { title_ = std::move(title); }
+  const Text& ready_state() const { return ready_state_; }
+  void set_ready_state(Text state) { ready_state_ = std::move(state); }
+  bool design_mode() const { return design_mode_; }
+
+  // Every element, in start-tag order.
+  std::vector<ElementPtr> AllElements() const;
+  ElementPtr ElementById(std::string_view id) const;
+  // The frame and inline-frame elements, in document order.
+  std::vector<ElementPtr> FrameElements() const;
+  // Document of the i-th frame element (0-based); empty when it has none.
+  DocumentPtr Frame(std::size_t i) const;
+
+  void LoadFrames(int depth);
+
+ private:
+  StatePtr state_;
+  ElementPtr root_;
+  ElementPtr head_;
+  ElementPtr body_;
+  std::optional<Text> title_;
+  Text ready_state_;
+  bool design_mode_ = false;
+};
+
+// The content window of a frame element.
+class MemoryWindow : public DomObject {
+ public:
+  MemoryWindow(StatePtr state, DocumentPtr document, bool reachable)
+      : state_(std::move(state)), document_(std::move(document)), reachable_(reachable) {}
+
+  int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                 Variant* result) override;
+
+  const DocumentPtr& document() const { return document_; }
+  bool reachable() const { return reachable_; }
+
+ private:
+  StatePtr state_;
+  DocumentPtr document_;
+  bool reachable_;
+};
+
+// A snapshot list of elements or windows.
+class MemoryCollection : public DomObject {
+ public:
+  MemoryCollection(StatePtr state, std::vector<DomRef> items) : state_(std::move(state)), items_(std::move(items)) {}
+
+  int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                 Variant* result) override;
+
+  const std::vector<DomRef>& items() const { return items_; }
+
+ private:
+  StatePtr state_;
+  std::vector<DomRef> items_;
+};
+
+// Documents of served pages, with their frames loaded (frames nest at most
+// this deep).
+inline constexpr int kMaxMemoryFrameDepth = 16;
+DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth);
+
+}  // namespace brevane::memory

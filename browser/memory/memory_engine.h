@@ -1,0 +1,122 @@
+// The in-memory document engine for tests and benchmarks: a window tree
+// with a browser control and its document window, pages built from short
+// HTML snippets (with frames loaded from served addresses), and the counters
+// and hooks a test observes the browser operations with.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "browser/browser_control.h"
+#include "browser/dom.h"
+#include "browser/memory/memory_dom.h"
+
+namespace brevane::memory {
+
+inline constexpr std::string_view kMainWindowClass = "BrevaneMainWindow";
+inline constexpr std::string_view kControlWindowClass = "Shell Embedding";
+inline constexpr std::string_view kViewWindowClass = "Shell DocObject View";
+
+class MemoryEngine : public Engine {
+ public:
+  // The window tree of a main window hosting the browser control:
+  // main -> control ("Shell Embedding") -> view ("Shell DocObject View") ->
+  // document window ("Internet Explorer_Server"), plus a sibling button
+  // window before the control so a search has something to pass over.
+  struct StandardWindows {
+    WindowHandle main = 0;
+    WindowHandle button = 0;
+    WindowHandle control = 0;
+    WindowHandle view = 0;
+    WindowHandle document = 0;
+  };
+
+  MemoryEngine();
+
+  const StandardWindows& windows() const { return standard_; }
+
+  // ---- window tree
+  WindowHandle AddWindow(WindowHandle parent, std::string class_name);
+  // Destroys the window and its descendants.
+  void RemoveWindow(WindowHandle window);
+  // A hung document window answers no document request (the request times
+  // out; on_hang is told the time-out so a test can let it pass).
+  void SetHung(WindowHandle window, bool hung);
+  // A refusing document window hands out its document with a failure status.
+  void SetRefused(WindowHandle window, bool refused);
+  std::function<void(int32_t timeout_ms)> on_hang;
+
+  // ---- pages
+  // Registers the page a frame's src or a navigation to address loads.
+  void Serve(Text address, Text html, PageOptions options = {});
+  // Builds a document from html (frames loaded) and shows it in window (the
+  // standard document window when 0).
+  DocumentPtr Show(std::string_view html, PageOptions options = {}, WindowHandle window = 0);
+  // Shows the page served at address; a blank page when nothing is served.
+  DocumentPtr ShowAddress(const Text& address);
+  void SetDocument(WindowHandle window, DocumentPtr document);
+  DocumentPtr shown(WindowHandle window = 0) const;
+
+  // ---- observation
+  int64_t calls() const { return state_->calls; }
+  void ResetCalls() { state_->calls = 0; }
+  // Makes every object fail the member, as an engine that lacks it would.
+  void DisableMember(std::string_view name);
+  const std::vector<ElementPtr>& clicks() const { return state_->clicks; }
+  const std::vector<ElementPtr>& submissions() const { return state_->submissions; }
+  void OnClick(std::function<void(Element&)> handler) { state_->on_click = std::move(handler); }
+  int initialise_count() const { return initialise_count_; }
+  int64_t document_requests() const { return document_requests_; }
+  const StatePtr& state() const { return state_; }
+
+  // ---- Engine
+  bool IsWindow(WindowHandle window) override;
+  std::string ClassName(WindowHandle window) override;
+  std::vector<WindowHandle> Children(WindowHandle window) override;
+  DomRef TopDocument(WindowHandle document_window, int32_t timeout_ms, int32_t* status) override;
+  DomRef FrameDocument(const DomRef& content_window) override;
+  void InitialiseThread() override { ++initialise_count_; }
+
+ private:
+  struct WindowNode {
+    std::string class_name;
+    WindowHandle parent = 0;
+    std::vector<WindowHandle> children;
+    DocumentPtr document;
+    bool hung = false;
+    bool refused = false;
+  };
+
+  WindowNode* Find(WindowHandle window);
+  const WindowNode* Find(WindowHandle window) const;
+
+  StatePtr state_;
+  std::map<WindowHandle, WindowNode> windows_;
+  WindowHandle next_handle_ = 0x10010;
+  StandardWindows standard_;
+  int initialise_count_ = 0;
+  int64_t document_requests_ = 0;
+};
+
+// The shell's browser widget over the in-memory engine: navigation shows the
+// served page at once, with the ready state it was served with.
+class MemoryBrowser : public BrowserControl {
+ public:
+  explicit MemoryBrowser(MemoryEngine& engine) : engine_(engine), handle_(engine.windows().control) {}
+
+  void Navigate(const Text& address) override;
+  WindowHandle Handle() override { return handle_; }
+
+  void set_handle(WindowHandle handle) { handle_ = handle; }
+  const TextList& navigations() const { return navigations_; }
+
+ private:
+  MemoryEngine& engine_;
+  WindowHandle handle_;
+  TextList navigations_;
+};
+
+}  // namespace brevane::memory

@@ -1,0 +1,132 @@
+#include "browser/page_operations.h"
+
+#include <cmath>
+#include <limits>
+
+#include "browser/element_key.h"
+#include "browser/late_binding.h"
+
+namespace brevane {
+namespace {
+
+constexpr double kNumberTolerance = 0.0000001;
+
+int32_t ClampCount(int64_t length) {
+  if (length < 0) return 0;
+  if (length > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(length);
+}
+
+}  // namespace
+
+Text ReadTableHtml(DocumentBinding& binding, Engine& engine, int32_t n) {
+  binding.EnsureDocument(engine);
+  if (n < 1) return {};
+  const std::vector<DomRef> documents = binding.DocumentList;
+  int64_t count = 0;
+  for (const DomRef& document : documents) {
+    DomRef tables = Call(GetObject(GetObject(document, "body"), "all"), "tags", {Text("table")}).ToObject();
+    int32_t length = ClampCount(GetInteger(tables, "length"));
+    if (count + length >= n) {
+      int32_t index = static_cast<int32_t>(n - count - 1);
+      return GetText(Call(tables, "item", {index}).ToObject(), "outerHTML");
+    }
+    count += length;
+  }
+  return {};
+}
+
+Text ReadFormHtml(DocumentBinding& binding, Engine& engine, const Text& key, int32_t skip) {
+  binding.EnsureDocument(engine);
+  const std::vector<DomRef> documents = binding.DocumentList;
+  ElementKey parsed = ParseElementKey(key);
+  ScanState state;
+  state.skip = skip;
+  DomRef form = ScanTag(documents, "form", parsed, state, /*direct_lookup=*/true);
+
+  Text outer = GetText(form, "outerHTML");
+  Text attributes;
+  int32_t open = FindText(outer, "<FORM");
+  if (open != -1) {
+    int32_t close = FindText(outer, ">", open + 5);
+    if (close != -1) attributes = MidText(outer, open + 5, close - (open + 5));
+  }
+  Text result = "<FORM" + attributes + ">\r\n";
+  if (form) {
+    int32_t controls = ClampCount(GetInteger(form, "length"));
+    for (int32_t i = 0; i < controls; ++i) {
+      result += GetText(Call(form, "item", {i}).ToObject(), "outerHTML");
+      result += "\r\n";
+    }
+  }
+  result += "</FORM>";
+  return result;
+}
+
+int32_t FillEditor(DocumentBinding& binding, Engine& engine, const Text& key, const Text& text,
+                   int32_t skip, bool focus_first) {
+  binding.EnsureDocument(engine);
+  const std::vector<DomRef> documents = binding.DocumentList;
+  DomRef editor_body;
+  const double position = TextToNumberValue(key);
+  if (position > kNumberTolerance) {
+    // The p-th editable document: an editable body or an untitled document.
+    double counted = 0;
+    for (const DomRef& document : documents) {
+      DomRef body = GetObject(document, "body");
+      if (focus_first) Call(body, "focus");
+      if (GetText(body, "contentEditable") == "true" || GetText(document, "title").empty()) {
+        counted += 1;
+        if (std::fabs(counted - position) < kNumberTolerance) {
+          editor_body = body;
+          break;
+        }
+      }
+    }
+  } else {
+    ElementKey parsed = ParseElementKey(key);
+    int32_t remaining = skip;
+    for (const DomRef& document : documents) {
+      DomRef body = GetObject(document, "body");
+      if (focus_first) Call(body, "focus");
+      bool taken = false;
+      if (parsed.attribute == "title" && GetText(document, "title") == parsed.value) {
+        if (remaining > 0) {
+          --remaining;
+        } else {
+          taken = true;
+        }
+      } else {
+        taken = MatchElement(body, parsed.value, parsed.attribute, remaining);
+      }
+      if (taken) {
+        editor_body = body;
+        break;
+      }
+    }
+  }
+  if (!editor_body) return 0;
+  return Put(editor_body, "setAttribute", Variant("innerHTML"), Variant(text)) ? 1 : 0;
+}
+
+int32_t ClickButton(DocumentBinding& binding, Engine& engine, const Text& key, int32_t skip) {
+  binding.EnsureDocument(engine);
+  const std::vector<DomRef> documents = binding.DocumentList;
+  ElementKey parsed = ParseElementKey(key);
+  ScanState state;
+  state.skip = skip;
+  ElementFilter button_like = [](const DomRef& element) {
+    return FindText(kButtonTypes, GetText(element, "type")) != -1;
+  };
+  DomRef button = ScanTag(documents, "input", parsed, state, /*direct_lookup=*/true, button_like);
+  if (!button && FindText(kButtonTypes, "button") != -1) {
+    button = ScanTag(documents, "button", parsed, state, /*direct_lookup=*/false, button_like);
+  }
+  // With nothing found the click goes to the empty object and records its
+  // failure, so LastComErrorText tells why nothing was pressed.
+  Call(button, "click");
+  if (!button) return 0;
+  return LastComErrorText().empty() ? 1 : 0;
+}
+
+}  // namespace brevane

@@ -1,0 +1,136 @@
+// The in-memory engine itself: it must parse and serialise the way the
+// browser operations and the core rely on, or every other test proves
+// nothing.
+#include <random>
+
+#include "browser/memory/html_parser.h"
+#include "browser/tests/page_fixture.h"
+
+namespace brevane::browser_testing {
+namespace {
+
+using MemoryEngineTest = PageTest;
+
+using memory::Element;
+using memory::ElementPtr;
+
+Text Outer(const memory::DocumentPtr& document, std::string_view id) {
+  ElementPtr element = document->ElementById(id);
+  return element ? element->OuterHtml() : Text("<missing>");
+}
+
+TEST_F(MemoryEngineTest, SerialisesTheWayTheInternetExplorerEngineDoes) {
+  auto page = engine.Show(
+      "<div id=d><input type=checkbox checked name=c><em>0</em>"
+      "<a href='http://x/t?id=1' target=_blank class=\"t a\">A &amp; B</a></div>");
+  EXPECT_EQ(Outer(page, "d"),
+            "<DIV id=d><INPUT type=checkbox CHECKED name=c><EM>0</EM>"
+            "<A href=\"http://x/t?id=1\" target=_blank class=\"t a\">A &amp; B</A></DIV>");
+}
+
+TEST_F(MemoryEngineTest, ParsesTolerantly) {
+  auto page = engine.Show(
+      "<!DOCTYPE html><!-- note --><table id=t><tr><td>1<td>2<tr><td>3</table>"
+      "<p id=p>one<p id=q>two</span></p><ul id=u><li>a<li>b</ul>"
+      "<img id=i src=x.png></img><br/><select id=s><option>a<option selected>b</select>"
+      "<div id=open><b>never closed");
+  EXPECT_EQ(Outer(page, "t"), "<TABLE id=t><TR><TD>1</TD><TD>2</TD></TR><TR><TD>3</TD></TR></TABLE>");
+  EXPECT_EQ(Outer(page, "p"), "<P id=p>one</P>");
+  EXPECT_EQ(Outer(page, "q"), "<P id=q>two</P>");
+  EXPECT_EQ(Outer(page, "u"), "<UL id=u><LI>a</LI><LI>b</LI></UL>");
+  EXPECT_EQ(Outer(page, "i"), "<IMG id=i src=x.png>");
+  EXPECT_EQ(Outer(page, "s"), "<SELECT id=s><OPTION>a</OPTION><OPTION SELECTED>b</OPTION></SELECT>");
+  EXPECT_EQ(Outer(page, "open"), "<DIV id=open><B>never closed</B></DIV>");
+}
+
+TEST_F(MemoryEngineTest, SurvivesHostileMarkup) {
+  std::mt19937 random(7);
+  const std::string alphabet = "<>/=\"' !-abcdiframetblinput&;#x\x81\xA3\xB1\n";
+  for (int round = 0; round < 300; ++round) {
+    std::string html;
+    int length = static_cast<int>(random() % 200);
+    for (int i = 0; i < length; ++i) html.push_back(alphabet[random() % alphabet.size()]);
+    auto page = engine.Show(html);
+    ASSERT_NE(page->body(), nullptr);
+    page->body()->OuterHtml();
+    page->body()->InnerText();
+  }
+  std::string deep;
+  for (int i = 0; i < 5000; ++i) deep += "<div>";
+  auto page = engine.Show(deep);
+  EXPECT_GT(page->AllElements().size(), 1000u);
+}
+
+TEST_F(MemoryEngineTest, AnswersMembersWithoutRegardToCase) {
+  auto page = ShowAndBind("<title>T</title><p id=x class=c>Hello <b>world</b><br>again</p>");
+  DomRef document = binding.BoundDocument;
+  DomRef body = GetObject(document, "BODY");
+  ASSERT_NE(body, nullptr);
+  DomRef paragraph = Call(document, "GetElementByID", {Text("x")}).ToObject();
+  EXPECT_EQ(GetText(paragraph, "innertext"), "Hello world\r\nagain");
+  EXPECT_EQ(GetText(paragraph, "TagName"), "P");
+  EXPECT_EQ(Call(paragraph, "getAttribute", {Text("className")}).ToText(), "c");
+  EXPECT_EQ(GetText(document, "Title"), "T");
+  EXPECT_EQ(GetText(document, "readyState"), "complete");
+  // A member the element does not have fails both ways.
+  engine.ResetCalls();
+  EXPECT_TRUE(Get(paragraph, "href").IsEmpty());
+  EXPECT_EQ(LastComError(), dom_error::kUnknownName);
+  EXPECT_EQ(engine.calls(), 2);
+}
+
+TEST_F(MemoryEngineTest, SetAttributeInnerHtmlParsesTheMarkup) {
+  auto page = ShowAndBind("<div id=d>old</div>");
+  DomRef div = Call(binding.BoundDocument, "getElementById", {Text("d")}).ToObject();
+  EXPECT_TRUE(Put(div, "setAttribute", Variant("innerHTML"), Variant("a<b>bold</b>")));
+  EXPECT_EQ(Outer(page, "d"), "<DIV id=d>a<B>bold</B></DIV>");
+  EXPECT_TRUE(Put(div, "title", Variant("tip")));
+  EXPECT_EQ(page->ElementById("d")->Attribute("title"), "tip");
+}
+
+TEST_F(MemoryEngineTest, FormListsItsControlsWithoutImageInputs) {
+  auto page = ShowAndBind(
+      "<form id=f><p>Name <input name=n></p><input type=image src=go.png>"
+      "<textarea name=t>x</textarea><button>b</button></form>");
+  DomRef form = Call(binding.BoundDocument, "getElementById", {Text("f")}).ToObject();
+  EXPECT_EQ(GetInteger(form, "length"), 3);
+  EXPECT_EQ(GetText(Call(form, "item", {int32_t{1}}).ToObject(), "outerHTML"), "<TEXTAREA name=t>x</TEXTAREA>");
+  EXPECT_TRUE(Call(form, "item", {int32_t{3}}).IsEmpty());
+  EXPECT_EQ(GetText(Call(form, "item", {int32_t{2}}).ToObject(), "type"), "submit");
+}
+
+TEST_F(MemoryEngineTest, ClicksAreRecordedAndSubmitsObserved) {
+  auto page = ShowAndBind("<form id=f><input id=s type=submit><input id=b type=button></form>");
+  Call(Call(binding.BoundDocument, "getElementById", {Text("b")}).ToObject(), "click");
+  EXPECT_TRUE(engine.submissions().empty());
+  Call(Call(binding.BoundDocument, "getElementById", {Text("s")}).ToObject(), "click");
+  ASSERT_EQ(engine.submissions().size(), 1u);
+  EXPECT_EQ(engine.submissions()[0]->Attribute("id"), "f");
+  EXPECT_EQ(ClickedIds(), (std::vector<Text>{"b", "s"}));
+}
+
+TEST_F(MemoryEngineTest, FramesReachableOrNot) {
+  engine.Serve("open.html", "<p>open</p>");
+  engine.Serve("closed.html", "<p>closed</p>", {.reach = memory::Reach::kUnreachable});
+  auto page = engine.Show("<iframe src=open.html></iframe><iframe src=closed.html></iframe><iframe></iframe>");
+  auto frames = page->FrameElements();
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_NE(engine.FrameDocument(frames[0]->content_window()), nullptr);
+  EXPECT_EQ(engine.FrameDocument(frames[1]->content_window()), nullptr);
+  EXPECT_TRUE(Get(frames[1]->content_window(), "document").IsEmpty());
+  // A frame without an address holds a blank, untitled, complete document.
+  auto blank = page->Frame(2);
+  ASSERT_NE(blank, nullptr);
+  EXPECT_EQ(blank->title(), "");
+  EXPECT_EQ(blank->body()->InnerText(), "");
+}
+
+TEST_F(MemoryEngineTest, DisabledMembersFailLikeAMissingFeature) {
+  ShowAndBind("<p class=c>x</p>");
+  engine.DisableMember("getElementsByClassName");
+  EXPECT_TRUE(Call(binding.BoundDocument, "getElementsByClassName", {Text("c")}).IsEmpty());
+  EXPECT_EQ(LastComError(), dom_error::kUnknownName);
+}
+
+}  // namespace
+}  // namespace brevane::browser_testing
