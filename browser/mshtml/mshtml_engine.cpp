@@ -177,7 +177,7 @@ Variant FromVariant(const VARIANT& in) {
     default: {
       VARIANT text;
       VariantInit(&text);
-      if (SUCCEEDED(VariantChangeType(&text, &in, 0, VT_BSTR))) {
+      if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&in), 0, VT_BSTR))) {
         Variant v(FromWide(text.bstrVal, text.bstrVal ? SysStringLen(text.bstrVal) : 0));
         VariantClear(&text);
         return v;
