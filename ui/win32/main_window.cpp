@@ -276,10 +276,10 @@ void MainWindow::SelectPage(int page) {
   }
   // Hide first, so the focus never rests on a control of the hidden page.
   for (const auto& e : entries_) {
-    if (e->page != 0 && e->page != page) ApplyVisibility(*e);
+    if (e->kind >= 0 && e->page != 0 && e->page != page) ApplyVisibility(*e);
   }
   for (const auto& e : entries_) {
-    if (e->page == page) ApplyVisibility(*e);
+    if (e->kind >= 0 && (e->page == 0 || e->page == page)) ApplyVisibility(*e);
   }
   HWND focus = GetFocus();
   if (focus && !IsWindowVisible(focus) && window_) SetFocus(window_);
@@ -353,6 +353,8 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wparam, LPAR
       if (e == nullptr) break;
       const UINT code = HIWORD(wparam);
       if (IsKind(*e, Kind::kButton) && code == BN_CLICKED) {
+        // A disabled button raises nothing, even when a click is simulated.
+        if (!IsWindowEnabled(e->window)) return 0;
         Deliver(e->name, Event::kClicked);
       } else if (IsKind(*e, Kind::kEditBox) && code == EN_CHANGE) {
         if (!e->suppress_change) Deliver(e->name, Event::kContentChanged);
