@@ -393,13 +393,16 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wparam, LPAR
       // No question is asked: closing ends the program.
       DestroyWindow(window);
       return 0;
-    case WM_DESTROY: {
-      const bool first = !closed_;
-      closed_ = true;
-      if (first) Deliver(layout::MainWindow().name, Event::kAboutToBeDestroyed);
-      PostQuitMessage(0);
+    case WM_DESTROY:
+      // Closed by the user (close button, Alt+F4, system menu, Esc): the
+      // routine ends the program; where it returns, the loop ends instead.
+      // Destroyed by its owner going away: nothing is raised.
+      if (!closed_) {
+        closed_ = true;
+        Deliver(layout::MainWindow().name, Event::kAboutToBeDestroyed);
+        PostQuitMessage(0);
+      }
       return 0;
-    }
     case WM_NCDESTROY:
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       window_ = nullptr;
