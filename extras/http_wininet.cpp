@@ -10,10 +10,6 @@
 
 #include "extras/http.h"
 
-// GCC 12 reports a false overlap in std::string's inlined copies at -O3
-// (its bug 105329); nothing here copies between overlapping buffers.
-#pragma GCC diagnostic ignored "-Wrestrict"
-
 namespace brevane {
 namespace {
 
