@@ -45,6 +45,9 @@ WINESERVER=$(dirname "$WINE")/wineserver
 command -v "$WINESERVER" >/dev/null 2>&1 || WINESERVER=wineserver
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$WINE" wineboot -i >/dev/null 2>&1 || true
+  # Windows not managed by an X window manager: with none running (Xvfb),
+  # Wine would wait two seconds for one on every window it hides.
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   "$WINESERVER" -w || true
 fi
 # Keep one wine server, with Wine's own background services, alive across
