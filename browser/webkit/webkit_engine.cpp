@@ -45,6 +45,11 @@ DomRef WebKitEngine::FrameDocument(const DomRef& content_window) {
   return v.ToObject();
 }
 
+void PrepareWebView(WebKitWebView* view) {
+  WebKitBridge::For(view);
+  SilenceScriptDialogs(view);
+}
+
 void SilenceScriptDialogs(WebKitWebView* view) {
   g_signal_connect(view, "script-dialog", G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog, gpointer) -> gboolean {
                      switch (webkit_script_dialog_get_dialog_type(dialog)) {

@@ -64,10 +64,17 @@ class WebKitEngine : public Engine {
   int32_t call_timeout_ms_ = kDefaultBridgeTimeoutMs;
 };
 
+// Makes a new web view ready for the engine; the shell calls it once, right
+// after creating the view and before its first load. It attaches the
+// document bridge at once (otherwise it comes with the first TopDocument),
+// so every page gets the bridge as it starts and the engine follows every
+// load from its beginning, and it silences script dialogs as below.
+void PrepareWebView(WebKitWebView* view);
+
 // Answers the page's script dialogs without showing them, as a silent
 // browser control does, so no dialog ever stops a run: alerts are dismissed,
 // confirmations (leaving a page included) accepted, prompts get their
-// default text. The shell calls it once for its web view.
+// default text.
 void SilenceScriptDialogs(WebKitWebView* view);
 
 // Class name under which the shell registers the web view, so binding from

@@ -52,7 +52,7 @@ WebViewHarness::WebViewHarness() {
                      if (event == WEBKIT_LOAD_FINISHED) static_cast<WebViewHarness*>(self)->load_finished_ = true;
                    }),
                    this);
-  SilenceScriptDialogs(view_);
+  PrepareWebView(view_);
   widgets_ = new TestWidgets(view_);
   engine_ = new WebKitEngine(*widgets_);
   // Generous time-outs: test machines run many programs at once.
