@@ -1,17 +1,48 @@
 #!/usr/bin/env bash
 # The one test command: installs what it needs, configures, builds and runs
-# every test (unit, engine, shell and end-to-end under Xvfb, and the Windows
-# build under Wine when present).
-set -euo pipefail
+# every test: unit, engine, shell, WebKit and end-to-end tests of the Linux
+# program (under Xvfb when there is no display), the Windows build with its
+# tests under Wine, and short fuzz runs.
+#
+#   tools/test.sh            everything
+#   FUZZ_SECONDS=0 tools/test.sh   skip the fuzz runs
+set -uo pipefail
 cd "$(dirname "$0")/.."
-tools/install-deps.sh
+tools/install-deps.sh || exit 1
 JOBS=$(nproc)
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$JOBS"
-# Shell and end-to-end tests need a display; give them a virtual one when
-# there is none.
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build --output-on-failure -j "$JOBS"
-else
-  ctest --test-dir build --output-on-failure -j "$JOBS"
-fi
+FUZZ_SECONDS=${FUZZ_SECONDS:-10}
+
+# Tests that need a display get a virtual one when there is none.
+with_display() {
+  if [ -z "${DISPLAY:-}" ]; then
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+  else
+    "$@"
+  fi
+}
+
+status=0
+step() {
+  local name=$1; shift
+  local begin; begin=$(date +%s)
+  echo "==== $name"
+  if "$@"; then
+    echo "==== $name: passed ($(( $(date +%s) - begin )) s)"
+  else
+    echo "==== $name: FAILED ($(( $(date +%s) - begin )) s)"
+    status=1
+  fi
+}
+
+linux_build() {
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build -j "$JOBS"
+}
+linux_tests() { with_display ctest --test-dir build --output-on-failure -j "$JOBS"; }
+windows() { with_display tools/test-windows.sh; }
+fuzz() { tools/fuzz.sh "$FUZZ_SECONDS"; }
+
+step "Linux build" linux_build || true
+if [ $status -eq 0 ]; then step "Linux tests" linux_tests; fi
+step "Windows build and tests under Wine" windows
+if [ "$FUZZ_SECONDS" != 0 ]; then step "Fuzz runs (${FUZZ_SECONDS} s each)" fuzz; fi
+exit $status
