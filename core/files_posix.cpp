@@ -66,7 +66,16 @@ std::string ReadWholeFile(const std::string& directory, const Text& name) {
 }
 
 bool ReplaceWholeFile(const std::string& directory, const Text& name, std::string_view bytes) {
-  const std::string path = JoinPath(directory, name);
+  std::string path = JoinPath(directory, name);
+  // A settings file that is a symbolic link is written where the link
+  // points, so the link itself stays in place.
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    char* target = ::realpath(path.c_str(), nullptr);
+    if (target == nullptr) return false;
+    path = target;
+    std::free(target);
+  }
   // A new name beside the file; the kernel applies the user's umask to a
   // new file's mode, and a file that exists passes its own mode on.
   std::string temp_path;
@@ -82,19 +91,14 @@ bool ReplaceWholeFile(const std::string& directory, const Text& name, std::strin
   bool ok = true;
   if (::stat(path.c_str(), &old_file) == 0) ok = ::fchmod(fd, old_file.st_mode & 07777) == 0;
 
+  // The data reaches the disk before the rename makes it the file, so a
+  // crash leaves the old content or the new, never an empty file.
   ok = ok && WriteAll(fd, bytes) && ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp_path.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) {
     ::unlink(temp_path.c_str());
     return false;
-  }
-  // Make the new directory entry itself durable; a failure here leaves the
-  // new content in place and is not worth reporting.
-  int dir = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
   }
   return true;
 }

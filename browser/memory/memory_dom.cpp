@@ -281,7 +281,7 @@ void Element::SetInnerHtml(std::string_view html) {
   for (const ElementPtr& child : children_) child->parent_.reset();
   children_.clear();
   for (const HtmlNode& node : ParseHtml(html)) AppendChild(BuildElement(state_, node));
-  LoadFrames(1);
+  LoadFrames(1, {});
 }
 
 void Element::SetInnerText(std::string_view text) {
@@ -290,21 +290,25 @@ void Element::SetInnerText(std::string_view text) {
   if (!text.empty()) AppendChild(std::make_shared<Element>(state_, true, std::string(text)));
 }
 
-void Element::LoadFrames(int depth) {
+void Element::LoadFrames(int depth, const std::vector<Text>& chain) {
   if (is_text_) return;
   if ((tag_ == "iframe" || tag_ == "frame") && !content_window_) {
     std::optional<Text> src = Attribute("src");
     auto served = src ? state_->served.find(*src) : state_->served.end();
-    if (served == state_->served.end()) {
+    const bool recursive = src && std::find(chain.begin(), chain.end(), *src) != chain.end();
+    if (served == state_->served.end() || recursive) {
       content_window_ = std::make_shared<MemoryWindow>(state_, BlankDocument(state_), true);
     } else if (served->second.options.reach != Reach::kNoWindow) {
-      DocumentPtr document = depth < kMaxMemoryFrameDepth ? LoadServedPage(state_, served->second, depth + 1)
-                                                           : BlankDocument(state_);
+      std::vector<Text> nested = chain;
+      nested.push_back(*src);
+      DocumentPtr document = depth < kMaxMemoryFrameDepth
+                                 ? LoadServedPage(state_, served->second, depth + 1, nested)
+                                 : BlankDocument(state_);
       content_window_ = std::make_shared<MemoryWindow>(state_, std::move(document),
                                                        served->second.options.reach == Reach::kReachable);
     }
   }
-  for (const ElementPtr& child : children_) child->LoadFrames(depth);
+  for (const ElementPtr& child : children_) child->LoadFrames(depth, chain);
 }
 
 void Element::Click() {
@@ -524,7 +528,7 @@ DocumentPtr MemoryDocument::Frame(std::size_t i) const {
   return frames[i]->content_window()->document();
 }
 
-void MemoryDocument::LoadFrames(int depth) { root_->LoadFrames(depth); }
+void MemoryDocument::LoadFrames(int depth, const std::vector<Text>& chain) { root_->LoadFrames(depth, chain); }
 
 int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
                                Variant* result) {
@@ -593,9 +597,10 @@ int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std
   return Answer(result, MakeCollection(state_, found));
 }
 
-DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth) {
+DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth,
+                           const std::vector<Text>& chain) {
   auto document = std::make_shared<MemoryDocument>(state, page.html, page.options);
-  document->LoadFrames(depth);
+  document->LoadFrames(depth, chain);
   return document;
 }
 

@@ -69,6 +69,8 @@ class Element : public DomObject, public std::enable_shared_from_this<Element> {
   const std::vector<ElementPtr>& children() const { return children_; }
   ElementPtr parent() const { return parent_.lock(); }
   const WindowPtr& content_window() const { return content_window_; }
+  // Points a frame element at any window, e.g. one showing an ancestor.
+  void set_content_window(WindowPtr window) { content_window_ = std::move(window); }
   int focus_count() const { return focus_count_; }
 
   std::optional<Text> Attribute(std::string_view name) const;
@@ -88,7 +90,10 @@ class Element : public DomObject, public std::enable_shared_from_this<Element> {
   // The controls a form lists, in document order.
   std::vector<ElementPtr> FormControls() const;
   // Creates the content windows of frame elements at and below this one.
-  void LoadFrames(int depth);
+  // chain holds the addresses of the documents this one is nested in: a
+  // frame asking for one of them gets a blank page, as browsers refuse
+  // recursive frames.
+  void LoadFrames(int depth, const std::vector<Text>& chain);
 
   // The type a button-like or input element reports.
   Text Type() const;
@@ -136,7 +141,7 @@ class MemoryDocument : public DomObject, public std::enable_shared_from_this<Mem
   // Document of the i-th frame element (0-based); empty when it has none.
   DocumentPtr Frame(std::size_t i) const;
 
-  void LoadFrames(int depth);
+  void LoadFrames(int depth, const std::vector<Text>& chain);
 
  private:
   StatePtr state_;
@@ -183,7 +188,9 @@ class MemoryCollection : public DomObject {
 
 // Documents of served pages, with their frames loaded (frames nest at most
 // this deep).
-inline constexpr int kMaxMemoryFrameDepth = 16;
-DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth);
+inline constexpr int kMaxMemoryFrameDepth = 8;
+// chain: the addresses of this page and of the pages it is nested in.
+DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth,
+                           const std::vector<Text>& chain);
 
 }  // namespace brevane::memory

@@ -12,6 +12,13 @@ MemoryEngine::MemoryEngine() : state_(std::make_shared<EngineState>()) {
   standard_.document = AddWindow(standard_.view, std::string(kDocumentWindowClass));
 }
 
+MemoryEngine::~MemoryEngine() {
+  state_->clicks.clear();
+  state_->submissions.clear();
+  state_->on_click = nullptr;
+  state_->served.clear();
+}
+
 MemoryEngine::WindowNode* MemoryEngine::Find(WindowHandle window) {
   auto it = windows_.find(window);
   return it == windows_.end() ? nullptr : &it->second;
@@ -59,7 +66,7 @@ void MemoryEngine::Serve(Text address, Text html, PageOptions options) {
 }
 
 DocumentPtr MemoryEngine::Show(std::string_view html, PageOptions options, WindowHandle window) {
-  DocumentPtr document = LoadServedPage(state_, ServedPage{Text(html), options}, 0);
+  DocumentPtr document = LoadServedPage(state_, ServedPage{Text(html), options}, 0, {});
   SetDocument(window, document);
   return document;
 }
@@ -67,7 +74,7 @@ DocumentPtr MemoryEngine::Show(std::string_view html, PageOptions options, Windo
 DocumentPtr MemoryEngine::ShowAddress(const Text& address) {
   auto served = state_->served.find(address);
   if (served == state_->served.end()) return Show("");
-  DocumentPtr document = LoadServedPage(state_, served->second, 0);
+  DocumentPtr document = LoadServedPage(state_, served->second, 0, {address});
   SetDocument(0, document);
   return document;
 }
@@ -120,7 +127,16 @@ DomRef MemoryEngine::FrameDocument(const DomRef& content_window) {
 
 void MemoryBrowser::Navigate(const Text& address) {
   navigations_.push_back(address);
-  engine_.ShowAddress(address);
+  DocumentPtr page = engine_.ShowAddress(address);
+  if (clock_ && load_ms_ > 0) {
+    Text final_state = page->ready_state();
+    page->set_ready_state("loading");
+    std::weak_ptr<MemoryDocument> loading = page;
+    clock_->After(load_ms_, [loading, final_state] {
+      if (DocumentPtr document = loading.lock()) document->set_ready_state(final_state);
+    });
+  }
+  if (on_navigate) on_navigate(address, page);
 }
 
 }  // namespace brevane::memory

@@ -13,6 +13,7 @@
 #include "browser/browser_control.h"
 #include "browser/dom.h"
 #include "browser/memory/memory_dom.h"
+#include "testing/virtual_clock.h"
 
 namespace brevane::memory {
 
@@ -35,6 +36,11 @@ class MemoryEngine : public Engine {
   };
 
   MemoryEngine();
+  // Drops what the shared state holds of the pages (clicked elements, the
+  // click handler), so no page outlives the engine through it.
+  ~MemoryEngine() override;
+  MemoryEngine(const MemoryEngine&) = delete;
+  MemoryEngine& operator=(const MemoryEngine&) = delete;
 
   const StandardWindows& windows() const { return standard_; }
 
@@ -113,10 +119,22 @@ class MemoryBrowser : public BrowserControl {
   void set_handle(WindowHandle handle) { handle_ = handle; }
   const TextList& navigations() const { return navigations_; }
 
+  // From now on a navigated page shows as "loading" and its top document
+  // completes load_ms later on clock (frames keep the state they were
+  // served with).
+  void LoadOver(testing::VirtualClock& clock, int64_t load_ms) {
+    clock_ = &clock;
+    load_ms_ = load_ms;
+  }
+  // Runs after each navigation has shown its page.
+  std::function<void(const Text& address, const DocumentPtr& page)> on_navigate;
+
  private:
   MemoryEngine& engine_;
   WindowHandle handle_;
   TextList navigations_;
+  testing::VirtualClock* clock_ = nullptr;
+  int64_t load_ms_ = 0;
 };
 
 }  // namespace brevane::memory

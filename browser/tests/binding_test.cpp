@@ -103,6 +103,21 @@ TEST_F(BindingTest, UnreachableFrameIsLeftOutWithItsOwnFrames) {
   EXPECT_EQ(Titles(binding), (std::vector<Text>{"top", "own"}));
 }
 
+TEST_F(BindingTest, FrameShowingAnAncestorIsListedOnce) {
+  engine.Serve("self.html", "<title>self</title><iframe src=self.html></iframe>");
+  auto page = ShowAndBind("<title>top</title><iframe id=loop></iframe><iframe src=self.html></iframe>");
+  // top, the blank "loop" frame, the self-including page, and the blank
+  // page its frame gets instead of itself.
+  const std::size_t listed = binding.DocumentList.size();
+  EXPECT_EQ(listed, 4u);
+  page->ElementById("loop")->set_content_window(std::make_shared<memory::MemoryWindow>(engine.state(), page, true));
+  EXPECT_EQ(binding.BindDocument(engine, engine.windows().main, false, 0), 1);
+  EXPECT_EQ(binding.DocumentList.size(), listed - 1);
+  EXPECT_EQ(binding.DocumentList[0], page);
+  EXPECT_EQ(std::count(binding.DocumentList.begin(), binding.DocumentList.end(), DomRef(page)), 1);
+  page->ElementById("loop")->set_content_window(nullptr);  // the loop would keep the page alive
+}
+
 TEST_F(BindingTest, EnsureDocumentBindsOnlyAnEmptyList) {
   // Nothing bound yet: the handle 0 is no window and nothing is found.
   engine.Show("<title>t</title>");

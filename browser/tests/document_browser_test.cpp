@@ -42,6 +42,19 @@ TEST_F(DocumentBrowserTest, PostsAReplyTheWayTheCoreDoes) {
   EXPECT_EQ(clock.now(), 200);  // the thread page has a frame, so no settling pause
 }
 
+TEST_F(DocumentBrowserTest, NavigationLoadsOverVirtualTime) {
+  engine.Serve("http://bbs/slow", "<title>slow</title><table id=t></table>");
+  control.LoadOver(clock, 1300);
+  Text seen;
+  control.on_navigate = [&](const Text& address, const memory::DocumentPtr& page) { seen = address; };
+  browser.NavigateBrowser("http://bbs/slow");
+  EXPECT_EQ(seen, "http://bbs/slow");
+  EXPECT_EQ(GetText(engine.shown(), "readyState"), "loading");
+  EXPECT_EQ(browser.WaitForPage(browser.BrowserWindowHandle(), 0, true), 1);
+  EXPECT_EQ(clock.now(), 1600);  // polls at 0, 500, 1000, 1500, then settles
+  EXPECT_EQ(browser.ReadTableHtml(1), "<TABLE id=t></TABLE>");
+}
+
 TEST_F(DocumentBrowserTest, PauseLetsScheduledHandlersRunInside) {
   bool stop_clicked = false;
   clock.At(400, [&] { stop_clicked = true; });

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -120,6 +122,34 @@ void BM_DetectZeroReplyThread(benchmark::State& state) {
   SetRate(state, html.size());
 }
 BENCHMARK(BM_DetectZeroReplyThread);
+
+// One keystroke in the boards box: the whole box is written to a new file
+// that replaces the settings file. Runs in the directory given by
+// BREVANE_BENCH_DIR, else the system's temporary directory.
+void BM_SaveBoardsPerKeystroke(benchmark::State& state) {
+  const char* chosen = std::getenv("BREVANE_BENCH_DIR");
+  const std::filesystem::path directory =
+      (chosen != nullptr ? std::filesystem::path(chosen) : std::filesystem::temp_directory_path()) /
+      ("brevane-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(directory);
+  VirtualClock clock;
+  FakeControls controls;
+  ScriptedBrowser browser(clock);
+  controls.set_recording(false);
+  CoreEdges edges;
+  edges.settings_directory = directory.string();
+  Core core(controls, browser, edges);
+  controls.On(names::kBoardsBox, Event::kContentChanged, [&] { core.SaveBoards(); });
+  Text boards;
+  for (int i = 0; i < 8; ++i) boards += "http://bbs.example/board-" + std::to_string(i) + ".html\r\n";
+  for (auto _ : state) {
+    boards.push_back('x');
+    controls.Type(names::kBoardsBox, boards);
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(directory, ignored);
+}
+BENCHMARK(BM_SaveBoardsPerKeystroke)->Unit(benchmark::kMicrosecond);
 
 long ResidentKiB() {
   std::ifstream status("/proc/self/status");

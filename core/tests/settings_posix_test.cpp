@@ -77,5 +77,18 @@ TEST_F(CoreTest, ANewFileGetsTheUsualModeAndAnOldOneKeepsItsMode) {
   EXPECT_EQ(Get(file), "r2");
 }
 
+TEST_F(CoreTest, ALinkedSettingsFileIsWrittenThroughItsLink) {
+  const fs::path elsewhere = scratch.path() / "synced";
+  fs::create_directory(elsewhere);
+  const fs::path target = elsewhere / "boards.txt";
+  std::ofstream(target, std::ios::binary) << "old";
+  const fs::path link = scratch.path() / fs::path(u8"版块.ini");
+  fs::create_symlink(target, link);
+  controls.Type(names::kBoardsBox, "http://b/new");
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(Get(target), "http://b/new");
+  EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator{}), 1);
+}
+
 }  // namespace
 }  // namespace brevane::testing

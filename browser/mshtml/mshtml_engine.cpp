@@ -1,0 +1,259 @@
+#include "browser/mshtml/mshtml_engine.h"
+
+#include <exdisp.h>
+#include <mshtml.h>
+#include <oleacc.h>
+#include <servprov.h>
+#include <shlguid.h>
+
+#include <string>
+
+namespace brevane::mshtml {
+namespace {
+
+constexpr UINT kCodePage = 936;
+
+std::wstring ToWide(std::string_view text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+Text FromWide(const wchar_t* wide, std::size_t length) {
+  if (wide == nullptr || length == 0) return Text();
+  const int n = WideCharToMultiByte(kCodePage, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return Text();
+  Text out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(kCodePage, 0, wide, static_cast<int>(length), out.data(), n, nullptr, nullptr);
+  // A Text holds no zero byte: it ends at the first one.
+  const std::size_t zero = out.find('\0');
+  if (zero != Text::npos) out.resize(zero);
+  return out;
+}
+
+WORD InvokeFlags(InvokeKind kind) {
+  switch (kind) {
+    case InvokeKind::kPropertyGet: return DISPATCH_PROPERTYGET;
+    case InvokeKind::kMethod: return DISPATCH_METHOD;
+    case InvokeKind::kPropertyPut: return DISPATCH_PROPERTYPUT;
+    case InvokeKind::kPropertyPutRef: return DISPATCH_PROPERTYPUTREF;
+  }
+  return DISPATCH_METHOD;
+}
+
+using ObjectFromLresultFunction = HRESULT(WINAPI*)(LRESULT, REFIID, WPARAM, void**);
+
+// oleacc.dll is loaded when the first document is asked for and kept.
+ObjectFromLresultFunction ObjectFromLresultEntry() {
+  static const ObjectFromLresultFunction entry = [] {
+    HMODULE oleacc = LoadLibraryA("oleacc.dll");
+    if (oleacc == nullptr) return static_cast<ObjectFromLresultFunction>(nullptr);
+    return reinterpret_cast<ObjectFromLresultFunction>(
+        reinterpret_cast<void*>(GetProcAddress(oleacc, "ObjectFromLresult")));
+  }();
+  return entry;
+}
+
+HWND ToHwnd(WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
+
+}  // namespace
+
+DispatchObject::DispatchObject(IDispatch* dispatch) : dispatch_(dispatch) {
+  if (dispatch_) dispatch_->AddRef();
+}
+
+DispatchObject::~DispatchObject() {
+  if (dispatch_) dispatch_->Release();
+}
+
+int32_t DispatchObject::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                               Variant* result) {
+  if (dispatch_ == nullptr) return dom_error::kNoObject;
+  std::wstring wide_name = ToWide(name);
+  LPOLESTR names[] = {wide_name.data()};
+  DISPID id = DISPID_UNKNOWN;
+  HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(hr)) return static_cast<int32_t>(hr);
+
+  // IDispatch takes the arguments last first.
+  std::vector<VARIANT> values(args.size());
+  for (std::size_t i = 0; i < args.size(); ++i) ToVariant(args[i], &values[args.size() - 1 - i]);
+  DISPPARAMS params{};
+  params.cArgs = static_cast<UINT>(values.size());
+  params.rgvarg = values.empty() ? nullptr : values.data();
+  DISPID put_id = DISPID_PROPERTYPUT;
+  if (kind == InvokeKind::kPropertyPut || kind == InvokeKind::kPropertyPutRef) {
+    params.cNamedArgs = 1;
+    params.rgdispidNamedArgs = &put_id;
+  }
+  VARIANT out;
+  VariantInit(&out);
+  EXCEPINFO exception{};
+  UINT bad_argument = 0;
+  hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, InvokeFlags(kind), &params, &out, &exception,
+                         &bad_argument);
+  for (VARIANT& v : values) VariantClear(&v);
+  if (exception.bstrSource) SysFreeString(exception.bstrSource);
+  if (exception.bstrDescription) SysFreeString(exception.bstrDescription);
+  if (exception.bstrHelpFile) SysFreeString(exception.bstrHelpFile);
+  if (SUCCEEDED(hr) && result) *result = FromVariant(out);
+  VariantClear(&out);
+  return SUCCEEDED(hr) ? dom_error::kOk : static_cast<int32_t>(hr);
+}
+
+void ToVariant(const Variant& in, VARIANT* out) {
+  VariantInit(out);
+  switch (in.kind()) {
+    case Variant::Kind::kEmpty:
+      break;
+    case Variant::Kind::kInteger: {
+      const int64_t v = in.ToInteger();
+      if (v >= INT32_MIN && v <= INT32_MAX) {
+        out->vt = VT_I4;
+        out->lVal = static_cast<LONG>(v);
+      } else {
+        out->vt = VT_R8;
+        out->dblVal = static_cast<double>(v);
+      }
+      break;
+    }
+    case Variant::Kind::kReal:
+      out->vt = VT_R8;
+      out->dblVal = in.ToReal();
+      break;
+    case Variant::Kind::kText: {
+      const std::wstring wide = ToWide(in.ToText());
+      out->vt = VT_BSTR;
+      out->bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+      if (out->bstrVal == nullptr) out->vt = VT_EMPTY;
+      break;
+    }
+    case Variant::Kind::kBoolean:
+      out->vt = VT_BOOL;
+      out->boolVal = in.ToBoolean() ? VARIANT_TRUE : VARIANT_FALSE;
+      break;
+    case Variant::Kind::kObject: {
+      auto* object = dynamic_cast<DispatchObject*>(in.ToObject().get());
+      if (object && object->dispatch()) {
+        out->vt = VT_DISPATCH;
+        out->pdispVal = object->dispatch();
+        out->pdispVal->AddRef();
+      }
+      break;
+    }
+  }
+}
+
+Variant FromVariant(const VARIANT& in) {
+  switch (in.vt) {
+    case VT_EMPTY:
+    case VT_NULL: return Variant();
+    case VT_I1: return Variant(static_cast<int32_t>(in.cVal));
+    case VT_I2: return Variant(static_cast<int32_t>(in.iVal));
+    case VT_I4: return Variant(static_cast<int32_t>(in.lVal));
+    case VT_INT: return Variant(static_cast<int32_t>(in.intVal));
+    case VT_I8: return Variant(static_cast<int64_t>(in.llVal));
+    case VT_UI1: return Variant(static_cast<int32_t>(in.bVal));
+    case VT_UI2: return Variant(static_cast<int32_t>(in.uiVal));
+    case VT_UI4: return Variant(static_cast<int64_t>(in.ulVal));
+    case VT_UINT: return Variant(static_cast<int64_t>(in.uintVal));
+    case VT_R4: return Variant(static_cast<double>(in.fltVal));
+    case VT_R8: return Variant(in.dblVal);
+    case VT_BOOL: return Variant(in.boolVal != VARIANT_FALSE);
+    case VT_BSTR: return Variant(FromWide(in.bstrVal, in.bstrVal ? SysStringLen(in.bstrVal) : 0));
+    case VT_DISPATCH: return Variant(WrapDispatch(in.pdispVal));
+    case VT_UNKNOWN: {
+      IDispatch* dispatch = nullptr;
+      if (in.punkVal && SUCCEEDED(in.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
+        Variant v(WrapDispatch(dispatch));
+        dispatch->Release();
+        return v;
+      }
+      return Variant();
+    }
+    default: {
+      VARIANT text;
+      VariantInit(&text);
+      if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&in), 0, VT_BSTR))) {
+        Variant v(FromWide(text.bstrVal, text.bstrVal ? SysStringLen(text.bstrVal) : 0));
+        VariantClear(&text);
+        return v;
+      }
+      return Variant();
+    }
+  }
+}
+
+DomRef WrapDispatch(IDispatch* dispatch) {
+  if (dispatch == nullptr) return nullptr;
+  return std::make_shared<DispatchObject>(dispatch);
+}
+
+bool MshtmlEngine::IsWindow(WindowHandle window) { return window != 0 && ::IsWindow(ToHwnd(window)) != FALSE; }
+
+std::string MshtmlEngine::ClassName(WindowHandle window) {
+  char buffer[100] = {};
+  const int n = GetClassNameA(ToHwnd(window), buffer, static_cast<int>(sizeof(buffer)));
+  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::vector<WindowHandle> MshtmlEngine::Children(WindowHandle window) {
+  std::vector<WindowHandle> children;
+  HWND child = nullptr;
+  while ((child = FindWindowExA(ToHwnd(window), child, nullptr, nullptr)) != nullptr) {
+    children.push_back(reinterpret_cast<WindowHandle>(child));
+  }
+  return children;
+}
+
+DomRef MshtmlEngine::TopDocument(WindowHandle document_window, int32_t timeout_ms, int32_t* status) {
+  if (status) *status = dom_error::kFail;
+  static const UINT message = RegisterWindowMessageA("WM_HTML_GETOBJECT");
+  DWORD_PTR answer = 0;
+  if (message == 0 ||
+      !SendMessageTimeoutA(ToHwnd(document_window), message, 0, 0, SMTO_ABORTIFHUNG,
+                           static_cast<UINT>(timeout_ms < 0 ? 0 : timeout_ms), &answer)) {
+    answer = 0;
+  }
+  ObjectFromLresultFunction object_from_lresult = ObjectFromLresultEntry();
+  if (object_from_lresult == nullptr) return nullptr;
+  IHTMLDocument* document = nullptr;
+  const HRESULT hr = object_from_lresult(static_cast<LRESULT>(answer), IID_IHTMLDocument, 0,
+                                         reinterpret_cast<void**>(&document));
+  DomRef result = WrapDispatch(document);  // IHTMLDocument is an IDispatch
+  if (document) document->Release();
+  if (status) *status = hr == S_OK && result ? dom_error::kOk : static_cast<int32_t>(FAILED(hr) ? hr : E_FAIL);
+  return result;
+}
+
+DomRef MshtmlEngine::FrameDocument(const DomRef& content_window) {
+  auto* window = dynamic_cast<DispatchObject*>(content_window.get());
+  if (window == nullptr || window->dispatch() == nullptr) return nullptr;
+  IServiceProvider* services = nullptr;
+  if (FAILED(window->dispatch()->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services))) ||
+      services == nullptr) {
+    return nullptr;
+  }
+  IWebBrowser2* browser = nullptr;
+  HRESULT hr = services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
+  services->Release();
+  if (FAILED(hr) || browser == nullptr) return nullptr;
+  IDispatch* document = nullptr;
+  hr = browser->get_Document(&document);
+  browser->Release();
+  if (FAILED(hr) || document == nullptr) return nullptr;
+  DomRef result = WrapDispatch(document);
+  document->Release();
+  return result;
+}
+
+void MshtmlEngine::InitialiseThread() {
+  // Its result is ignored and no uninitialise call balances it: the thread
+  // stays ready for document calls for the rest of its life.
+  (void)CoInitialize(nullptr);
+}
+
+}  // namespace brevane::mshtml

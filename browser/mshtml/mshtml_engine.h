@@ -1,0 +1,52 @@
+// The document engine over the Internet Explorer engine (MSHTML): every
+// member call of the late-bound model is an IDispatch call by name, the
+// page's document comes from its "Internet Explorer_Server" window through
+// WM_HTML_GETOBJECT and ObjectFromLresult, and a frame's document through
+// the frame window's web-browser service.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include "browser/dom.h"
+
+namespace brevane::mshtml {
+
+// A document object of the engine: holds one reference to its IDispatch.
+class DispatchObject final : public DomObject {
+ public:
+  explicit DispatchObject(IDispatch* dispatch);  // takes a new reference
+  ~DispatchObject() override;
+  DispatchObject(const DispatchObject&) = delete;
+  DispatchObject& operator=(const DispatchObject&) = delete;
+
+  int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                 Variant* result) override;
+
+  IDispatch* dispatch() const { return dispatch_; }
+
+ private:
+  IDispatch* dispatch_;
+};
+
+// A Variant as a VARIANT (texts as BSTR through code page 936; an object
+// that is not one of the engine's as VT_EMPTY). The caller clears it.
+void ToVariant(const Variant& in, VARIANT* out);
+// A VARIANT as a Variant; types without a counterpart are converted to text
+// where the system can, or give the empty value.
+Variant FromVariant(const VARIANT& in);
+
+// A DomRef over an IDispatch (empty for null).
+DomRef WrapDispatch(IDispatch* dispatch);
+
+class MshtmlEngine final : public Engine {
+ public:
+  bool IsWindow(WindowHandle window) override;
+  std::string ClassName(WindowHandle window) override;
+  std::vector<WindowHandle> Children(WindowHandle window) override;
+  DomRef TopDocument(WindowHandle document_window, int32_t timeout_ms, int32_t* status) override;
+  DomRef FrameDocument(const DomRef& content_window) override;
+  void InitialiseThread() override;
+};
+
+}  // namespace brevane::mshtml

@@ -1,0 +1,408 @@
+#include "browser/webkit/webkit_bridge.h"
+
+#include <webkit2/webkit2.h>
+
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <functional>
+
+#include "core/text/charset.h"
+
+namespace brevane {
+
+// The bridge script, compiled in from bridge.js.
+extern const char kBridgeScript[];
+
+namespace {
+
+constexpr const char* kWorld = "brevane";
+constexpr const char* kSourceUri = "brevane:bridge";
+constexpr const char* kDataKey = "brevane-document-bridge";
+
+// Body of every call: the bridge answers, or asks to be installed first
+// (a new page starts with an empty script world).
+constexpr const char* kCallBody =
+    "if (typeof globalThis.__brevaneBridge !== 'function') return 'install';\n"
+    "return globalThis.__brevaneBridge(r);";
+
+// The bridge, defined once per script world.
+const std::string& GuardedScript() {
+  static const std::string script =
+      std::string("if (typeof globalThis.__brevaneBridge !== 'function') {\n") + kBridgeScript + "\n}\n";
+  return script;
+}
+
+const std::string& InstallBody() {
+  static const std::string body = GuardedScript() + "return globalThis.__brevaneBridge(r);";
+  return body;
+}
+
+void AppendJsonString(std::string& out, std::string_view s) {
+  out += '"';
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+}
+
+// One argument as the bridge reads it: [tag, value...].
+bool AppendArgument(std::string& out, const Variant& v, const WebKitBridge& bridge) {
+  switch (v.kind()) {
+    case Variant::Kind::kEmpty: out += "[\"e\"]"; return true;
+    case Variant::Kind::kInteger: out += "[\"i\"," + std::to_string(v.ToInteger()) + "]"; return true;
+    case Variant::Kind::kReal: {
+      double d = v.ToReal();
+      char buf[40];
+      if (std::isfinite(d)) std::snprintf(buf, sizeof buf, "%.17g", d);
+      else std::snprintf(buf, sizeof buf, "\"%s\"", std::isnan(d) ? "NaN" : (d > 0 ? "Infinity" : "-Infinity"));
+      out += "[\"r\",";
+      out += buf;
+      out += "]";
+      return true;
+    }
+    case Variant::Kind::kText:
+      out += "[\"s\",";
+      AppendJsonString(out, GbkToUtf8(v.ToText()));
+      out += "]";
+      return true;
+    case Variant::Kind::kBoolean: out += v.ToBoolean() ? "[\"b\",true]" : "[\"b\",false]"; return true;
+    case Variant::Kind::kObject: {
+      auto* object = dynamic_cast<WebKitDomObject*>(v.ToObject().get());
+      if (!object || &object->bridge() != &bridge) return false;
+      out += "[\"o\",";
+      AppendJsonString(out, object->generation());
+      out += "," + std::to_string(object->id()) + "]";
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string KindName(InvokeKind kind) {
+  switch (kind) {
+    case InvokeKind::kPropertyGet: return "0";
+    case InvokeKind::kMethod: return "1";
+    case InvokeKind::kPropertyPut: return "2";
+    case InvokeKind::kPropertyPutRef: return "3";
+  }
+  return "0";
+}
+
+std::string ValueText(JSCValue* value) {
+  char* s = jsc_value_to_string(value);
+  std::string out = s ? s : "";
+  g_free(s);
+  return out;
+}
+
+JSCValue* At(JSCValue* array, guint index) { return jsc_value_object_get_property_at_index(array, index); }
+
+// State of one call in flight, shared with its completion callback, which may
+// run long after the caller gave up.
+struct PendingCall {
+  bool done = false;
+  JSCValue* value = nullptr;
+  GError* error = nullptr;
+  ~PendingCall() {
+    if (value) g_object_unref(value);
+    if (error) g_error_free(error);
+  }
+};
+
+void OnCallFinished(GObject* source, GAsyncResult* result, gpointer data) {
+  auto* holder = static_cast<std::shared_ptr<PendingCall>*>(data);
+  PendingCall& call = **holder;
+  call.value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &call.error);
+  call.done = true;
+  delete holder;
+}
+
+gboolean OnTimeout(gpointer data) {
+  *static_cast<bool*>(data) = true;
+  return G_SOURCE_REMOVE;
+}
+
+// A request handed from another thread to the bridge's own thread.
+struct HandedRequest {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  std::function<void()> work;
+};
+
+gboolean RunHandedRequest(gpointer data) {
+  auto& job = **static_cast<std::shared_ptr<HandedRequest>*>(data);
+  job.work();
+  {
+    std::lock_guard lock(job.mutex);
+    job.done = true;
+  }
+  job.finished.notify_all();
+  return G_SOURCE_REMOVE;
+}
+
+void DropHandedRequest(gpointer data) { delete static_cast<std::shared_ptr<HandedRequest>*>(data); }
+
+struct BridgeHolder {
+  std::shared_ptr<WebKitBridge> bridge;
+};
+
+}  // namespace
+
+// ---- WebKitDomObject --------------------------------------------------------
+
+WebKitDomObject::WebKitDomObject(std::shared_ptr<WebKitBridge> bridge, std::string generation, int64_t id)
+    : bridge_(std::move(bridge)), generation_(std::move(generation)), id_(id) {}
+
+WebKitDomObject::~WebKitDomObject() { bridge_->Release(generation_, id_); }
+
+int32_t WebKitDomObject::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                                Variant* result) {
+  return bridge_->Invoke(*this, name, kind, args, result);
+}
+
+// ---- WebKitBridge -----------------------------------------------------------
+
+std::shared_ptr<WebKitBridge> WebKitBridge::For(WebKitWebView* view) {
+  auto* holder = static_cast<BridgeHolder*>(g_object_get_data(G_OBJECT(view), kDataKey));
+  if (!holder) {
+    holder = new BridgeHolder{std::make_shared<WebKitBridge>(view)};
+    g_object_set_data_full(G_OBJECT(view), kDataKey, holder,
+                           [](gpointer p) { delete static_cast<BridgeHolder*>(p); });
+  }
+  return holder->bridge;
+}
+
+WebKitBridge::WebKitBridge(WebKitWebView* view)
+    : view_(view), context_(g_main_context_ref_thread_default()), owner_(std::this_thread::get_id()) {
+  g_object_add_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
+  // is-loading turns on as soon as a load is requested, while the old
+  // document is still shown; the load's commit brings the new document.
+  navigation_pending_ = webkit_web_view_is_loading(view_);
+  loading_handler_ = g_signal_connect(view_, "notify::is-loading", G_CALLBACK(+[](WebKitWebView* view, GParamSpec*, gpointer self) {
+                                        static_cast<WebKitBridge*>(self)->navigation_pending_ =
+                                            webkit_web_view_is_loading(view);
+                                      }),
+                                      this);
+  load_changed_handler_ = g_signal_connect(view_, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+                                             auto* bridge = static_cast<WebKitBridge*>(self);
+                                             if (event == WEBKIT_LOAD_STARTED) bridge->navigation_pending_ = true;
+                                             if (event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED)
+                                               bridge->navigation_pending_ = false;
+                                             if (event == WEBKIT_LOAD_COMMITTED) ++bridge->page_epoch_;
+                                           }),
+                                           this);
+  terminated_handler_ = g_signal_connect(view_, "web-process-terminated",
+                                         G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
+                                           ++static_cast<WebKitBridge*>(self)->page_epoch_;
+                                         }),
+                                         this);
+  // Every later page of the main frame gets the bridge as it starts, so its
+  // first call needs no installing round trip; a page already shown gets it
+  // with its first call.
+  WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view_);
+  if (content) {
+    WebKitUserScript* script =
+        webkit_user_script_new_for_world(GuardedScript().c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                         WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, script);
+    webkit_user_script_unref(script);
+  }
+}
+
+WebKitBridge::~WebKitBridge() {
+  if (view_) {
+    g_signal_handler_disconnect(view_, loading_handler_);
+    g_signal_handler_disconnect(view_, load_changed_handler_);
+    g_signal_handler_disconnect(view_, terminated_handler_);
+    g_object_remove_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
+  }
+  g_main_context_unref(context_);
+}
+
+void WebKitBridge::Release(const std::string& generation, int64_t id) {
+  std::lock_guard lock(mutex_);
+  if (generation == generation_) releases_.emplace_back(generation, id);
+}
+
+std::string WebKitBridge::TakeReleases() {
+  std::lock_guard lock(mutex_);
+  std::string out = "[";
+  bool first = true;
+  for (const auto& [generation, id] : releases_) {
+    if (generation != generation_) continue;
+    if (!first) out += ',';
+    first = false;
+    out += '[';
+    AppendJsonString(out, generation);
+    out += ',' + std::to_string(id) + ']';
+  }
+  releases_.clear();
+  return out + "]";
+}
+
+void WebKitBridge::SeeGeneration(const std::string& generation) {
+  std::lock_guard lock(mutex_);
+  if (generation == generation_) return;
+  // A new page: the handles of the old one are gone with its script world.
+  generation_ = generation;
+  releases_.clear();
+}
+
+int32_t WebKitBridge::TopDocument(int32_t timeout_ms, Variant* result) {
+  return Request("{\"op\":\"top\"", timeout_ms > 0 ? timeout_ms : timeout_ms_, result);
+}
+
+int32_t WebKitBridge::FrameDocument(const WebKitDomObject& window, Variant* result) {
+  std::string request = "{\"op\":\"frame\",\"g\":";
+  AppendJsonString(request, window.generation());
+  request += ",\"id\":" + std::to_string(window.id());
+  return Request(std::move(request), timeout_ms_, result);
+}
+
+int32_t WebKitBridge::Invoke(const WebKitDomObject& target, std::string_view name, InvokeKind kind,
+                             const std::vector<Variant>& args, Variant* result) {
+  std::string request = "{\"op\":\"invoke\",\"g\":";
+  AppendJsonString(request, target.generation());
+  request += ",\"id\":" + std::to_string(target.id()) + ",\"kind\":" + KindName(kind) + ",\"name\":";
+  AppendJsonString(request, GbkToUtf8(name));
+  request += ",\"args\":[";
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (i) request += ',';
+    if (!AppendArgument(request, args[i], *this)) return dom_error::kFail;
+  }
+  request += ']';
+  return Request(std::move(request), timeout_ms_, result);
+}
+
+int32_t WebKitBridge::TableSize(int64_t* size) {
+  Variant v;
+  int32_t code = Request("{\"op\":\"ping\"", timeout_ms_, &v);
+  if (code == dom_error::kOk && size) *size = v.ToInteger();
+  return code;
+}
+
+int32_t WebKitBridge::Request(std::string request, int32_t timeout_ms, Variant* result) {
+  if (std::this_thread::get_id() == owner_) return RequestHere(request, timeout_ms, result);
+
+  // Another thread: the web view belongs to the bridge's thread, which runs
+  // the request between its other events.
+  auto job = std::make_shared<HandedRequest>();
+  auto self = shared_from_this();
+  auto code = std::make_shared<int32_t>(dom_error::kTimeout);
+  auto value = std::make_shared<Variant>();
+  job->work = [self, request, timeout_ms, code, value] { *code = self->RequestHere(request, timeout_ms, value.get()); };
+  // An idle source of the bridge's context, never g_main_context_invoke: that
+  // runs the work on the calling thread whenever it can take the context.
+  GSource* source = g_idle_source_new();
+  g_source_set_priority(source, G_PRIORITY_DEFAULT);
+  g_source_set_callback(source, RunHandedRequest, new std::shared_ptr<HandedRequest>(job), DropHandedRequest);
+  g_source_attach(source, context_);
+  g_source_unref(source);
+  std::unique_lock lock(job->mutex);
+  // The bridge's thread may itself be busy; give it the call's time-out once
+  // more to pick the request up.
+  if (!job->finished.wait_for(lock, std::chrono::milliseconds(2 * static_cast<int64_t>(timeout_ms) + 100),
+                              [&] { return job->done; }))
+    return dom_error::kTimeout;
+  if (*code == dom_error::kOk && result) *result = *value;
+  return *code;
+}
+
+int32_t WebKitBridge::RequestHere(const std::string& request, int32_t timeout_ms, Variant* result) {
+  if (!view_) return dom_error::kNoObject;
+  std::string json = request + ",\"rel\":" + TakeReleases() + ",\"nav\":" + (navigation_pending_ ? "1" : "0") + "}";
+  bool needs_install = false;
+  int32_t code = Exchange(json, false, timeout_ms, result, &needs_install);
+  if (needs_install) code = Exchange(json, true, timeout_ms, result, &needs_install);
+  return code;
+}
+
+int32_t WebKitBridge::Exchange(const std::string& json, bool install, int32_t timeout_ms, Variant* result,
+                               bool* needs_install) {
+  *needs_install = false;
+  if (!view_) return dom_error::kNoObject;
+  WebKitWebView* view = WEBKIT_WEB_VIEW(g_object_ref(view_));
+  GMainContext* context = g_main_context_ref_thread_default();
+
+  GVariantBuilder builder;
+  g_variant_builder_init(&builder, G_VARIANT_TYPE("a{sv}"));
+  g_variant_builder_add(&builder, "{sv}", "r", g_variant_new_string(json.c_str()));
+  GVariant* arguments = g_variant_ref_sink(g_variant_builder_end(&builder));
+
+  auto call = std::make_shared<PendingCall>();
+  GCancellable* cancellable = g_cancellable_new();
+  const std::string& body = install ? InstallBody() : std::string(kCallBody);
+  webkit_web_view_call_async_javascript_function(view, body.c_str(), static_cast<gssize>(body.size()), arguments,
+                                                 kWorld, kSourceUri, cancellable, OnCallFinished,
+                                                 new std::shared_ptr<PendingCall>(call));
+  ++round_trips_;
+
+  bool timed_out = false;
+  GSource* timer = g_timeout_source_new(static_cast<guint>(timeout_ms > 0 ? timeout_ms : 1));
+  g_source_set_callback(timer, OnTimeout, &timed_out, nullptr);
+  g_source_attach(timer, context);
+  const uint64_t epoch = page_epoch_;
+  while (!call->done && !timed_out && epoch == page_epoch_) g_main_context_iteration(context, TRUE);
+  g_source_destroy(timer);
+  g_source_unref(timer);
+
+  int32_t code = dom_error::kFail;
+  if (!call->done) {
+    // The page does not answer (a busy script, a stuck web process), or was
+    // replaced while the call waited. The answer, if it ever comes, finds the
+    // call cancelled.
+    g_cancellable_cancel(cancellable);
+    code = timed_out ? dom_error::kTimeout : dom_error::kFail;
+  } else if (call->value && jsc_value_is_array(call->value)) {
+    JSCValue* code_value = At(call->value, 0);
+    JSCValue* type_value = At(call->value, 1);
+    JSCValue* value = At(call->value, 2);
+    JSCValue* generation_value = At(call->value, 3);
+    code = jsc_value_to_int32(code_value);
+    std::string type = ValueText(type_value);
+    std::string generation = ValueText(generation_value);
+    SeeGeneration(generation);
+    if (code == dom_error::kOk && result) {
+      if (type == "i") *result = Variant(jsc_value_to_int32(value));
+      else if (type == "r") *result = Variant(jsc_value_to_double(value));
+      else if (type == "b") *result = Variant(static_cast<bool>(jsc_value_to_boolean(value)));
+      else if (type == "s") *result = Variant(Utf8ToGbk(ValueText(value)));
+      else if (type == "o")
+        *result = Variant(DomRef(std::make_shared<WebKitDomObject>(shared_from_this(), generation,
+                                                                    static_cast<int64_t>(jsc_value_to_double(value)))));
+      else *result = Variant();
+    }
+    g_object_unref(code_value);
+    g_object_unref(type_value);
+    g_object_unref(value);
+    g_object_unref(generation_value);
+  } else if (call->value && jsc_value_is_string(call->value) && ValueText(call->value) == "install" && !install) {
+    *needs_install = true;
+  }
+  // Otherwise the script could not run (no page yet, a crashed web process,
+  // scripts switched off): a plain failure.
+
+  g_object_unref(cancellable);
+  g_variant_unref(arguments);
+  g_main_context_unref(context);
+  g_object_unref(view);
+  return code;
+}
+
+}  // namespace brevane

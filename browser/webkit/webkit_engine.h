@@ -1,0 +1,77 @@
+// The WebKit document engine: documents, elements, collections and windows
+// of the page shown in a WebKitWebView, reached through a script bridge that
+// runs in Brevane's own script world of the page (the page's scripts cannot
+// see it), with Internet Explorer member names and markup.
+//
+// Every call is synchronous: the calling thread keeps iterating its GLib main
+// context until the page answers or the call's time-out runs out, so a hung
+// page yields dom_error::kTimeout instead of freezing the program. Calls made
+// on another thread are handed to the thread that created the engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "browser/dom.h"
+
+typedef struct _WebKitWebView WebKitWebView;
+
+namespace brevane {
+
+// The window tree the engine searches: the Linux shell's table of widget
+// handles.
+class WidgetTable {
+ public:
+  virtual ~WidgetTable() = default;
+  virtual bool IsWindow(WindowHandle handle) = 0;
+  virtual std::string ClassName(WindowHandle handle) = 0;
+  virtual std::vector<WindowHandle> Children(WindowHandle handle) = 0;
+  // Null unless the handle is the web view.
+  virtual WebKitWebView* WebViewOf(WindowHandle handle) = 0;
+};
+
+// Time a single document call may take before it fails with
+// dom_error::kTimeout.
+inline constexpr int32_t kDefaultBridgeTimeoutMs = 2000;
+
+class WebKitEngine : public Engine {
+ public:
+  explicit WebKitEngine(WidgetTable& widgets);
+
+  bool IsWindow(WindowHandle window) override;
+  std::string ClassName(WindowHandle window) override;
+  std::vector<WindowHandle> Children(WindowHandle window) override;
+
+  // The web view's main-frame document. A handle that is not a web view
+  // gives the empty object and dom_error::kNoObject; a web process that does
+  // not answer within timeout_ms (0 or less: the call time-out) gives
+  // dom_error::kTimeout.
+  DomRef TopDocument(WindowHandle document_window, int32_t timeout_ms, int32_t* status) override;
+
+  // The document of a frame window of the same origin; empty for a window of
+  // another origin, a window without a document, or an object of another
+  // engine.
+  DomRef FrameDocument(const DomRef& content_window) override;
+
+  // Time-out of each member call on the objects of a web view; it takes
+  // effect for the whole view at its next TopDocument.
+  void SetCallTimeout(int32_t milliseconds);
+  int32_t CallTimeout() const { return call_timeout_ms_; }
+
+ private:
+  WidgetTable& widgets_;
+  int32_t call_timeout_ms_ = kDefaultBridgeTimeoutMs;
+};
+
+// Answers the page's script dialogs without showing them, as a silent
+// browser control does, so no dialog ever stops a run: alerts are dismissed,
+// confirmations (leaving a page included) accepted, prompts get their
+// default text. The shell calls it once for its web view.
+void SilenceScriptDialogs(WebKitWebView* view);
+
+// Class name under which the shell registers the web view, so binding from
+// the main window's handle finds it.
+inline constexpr std::string_view kWebViewClass = kDocumentWindowClass;
+
+}  // namespace brevane

@@ -1,0 +1,146 @@
+// Strict charset conversion through the Windows code-page functions: the
+// input is decoded with MB_ERR_INVALID_CHARS and encoded with
+// WC_NO_BEST_FIT_CHARS and a check that no default character was used, so
+// any fault gives no bytes at all.
+//
+// GB18030 is code page 54936. Where the system lacks it (Wine), GB18030 is
+// handled as GBK (code page 936) plus the four-byte form of the characters
+// beyond the basic plane, which GB18030 maps by a formula; a character of
+// the basic plane outside GBK then fails the conversion.
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <string>
+
+#include "extras/charset.h"
+
+namespace brevane {
+namespace {
+
+constexpr UINT kGb18030 = 54936;
+constexpr UINT kGbk = 936;
+
+std::string Upper(std::string_view name) {
+  std::string out(name);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return out;
+}
+
+std::optional<UINT> CodePage(std::string_view name) {
+  const std::string n = Upper(name);
+  if (n == "UTF-8" || n == "UTF8") return CP_UTF8;
+  if (n == "GB18030") return kGb18030;
+  if (n == "GBK" || n == "CP936" || n == "GB2312" || n == "EUC-CN") return kGbk;
+  if (n == "ISO-8859-1" || n == "LATIN1") return 28591;
+  if (n == "US-ASCII" || n == "ASCII") return 20127;
+  if (n == "BIG5") return 950;
+  if (n == "SHIFT_JIS") return 932;
+  return std::nullopt;
+}
+
+bool Decode(std::string_view bytes, UINT code_page, std::wstring* out) {
+  if (bytes.empty()) return true;
+  const int n = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(),
+                                    static_cast<int>(bytes.size()), nullptr, 0);
+  if (n <= 0) return false;
+  const std::size_t at = out->size();
+  out->resize(at + static_cast<std::size_t>(n));
+  return MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(),
+                             static_cast<int>(bytes.size()), out->data() + at, n) == n;
+}
+
+bool Encode(std::wstring_view wide, UINT code_page, std::string* out) {
+  if (wide.empty()) return true;
+  // UTF-8 knows no default character: the flags must be 0 there, and an
+  // unpaired surrogate fails through WC_ERR_INVALID_CHARS instead.
+  const bool utf8 = code_page == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL used_default = FALSE;
+  BOOL* used = utf8 ? nullptr : &used_default;
+  const int n = WideCharToMultiByte(code_page, flags, wide.data(), static_cast<int>(wide.size()),
+                                    nullptr, 0, nullptr, used);
+  if (n <= 0 || used_default) return false;
+  const std::size_t at = out->size();
+  out->resize(at + static_cast<std::size_t>(n));
+  const int written = WideCharToMultiByte(code_page, flags, wide.data(), static_cast<int>(wide.size()),
+                                          out->data() + at, n, nullptr, used);
+  return written == n && !used_default;
+}
+
+// GB18030 without the system's code page: GBK runs plus the formula for
+// the four-byte form of U+10000 .. U+10FFFF.
+bool EncodeGb18030(std::wstring_view wide, std::string* out) {
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    const wchar_t c = wide[i];
+    if (c < 0xD800 || c > 0xDFFF) continue;
+    if (c > 0xDBFF || i + 1 >= wide.size() || wide[i + 1] < 0xDC00 || wide[i + 1] > 0xDFFF) return false;
+    if (!Encode(wide.substr(run, i - run), kGbk, out)) return false;
+    uint32_t linear = ((static_cast<uint32_t>(c) - 0xD800) << 10) + (static_cast<uint32_t>(wide[i + 1]) - 0xDC00);
+    const char b4 = static_cast<char>(0x30 + linear % 10);
+    linear /= 10;
+    const char b3 = static_cast<char>(0x81 + linear % 126);
+    linear /= 126;
+    const char b2 = static_cast<char>(0x30 + linear % 10);
+    const char b1 = static_cast<char>(0x90 + linear / 10);
+    out->append({b1, b2, b3, b4});
+    ++i;
+    run = i + 1;
+  }
+  return Encode(wide.substr(run), kGbk, out);
+}
+
+bool DecodeGb18030(std::string_view bytes, std::wstring* out) {
+  std::size_t run = 0;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) { ++i; continue; }
+    if (i + 1 >= bytes.size()) return false;
+    const auto b2 = static_cast<unsigned char>(bytes[i + 1]);
+    if (b2 < 0x30 || b2 > 0x39) { i += 2; continue; }  // a two-byte character
+    if (i + 3 >= bytes.size()) return false;
+    const auto b3 = static_cast<unsigned char>(bytes[i + 2]);
+    const auto b4 = static_cast<unsigned char>(bytes[i + 3]);
+    if (b < 0x90 || b > 0xE3 || b3 < 0x81 || b3 > 0xFE || b4 < 0x30 || b4 > 0x39) return false;
+    const uint32_t linear = ((b - 0x90u) * 10 + (b2 - 0x30u)) * 1260 + (b3 - 0x81u) * 10 + (b4 - 0x30u);
+    if (linear > 0xFFFFF) return false;
+    if (!Decode(bytes.substr(run, i - run), kGbk, out)) return false;
+    out->push_back(static_cast<wchar_t>(0xD800 + (linear >> 10)));
+    out->push_back(static_cast<wchar_t>(0xDC00 + (linear & 0x3FF)));
+    i += 4;
+    run = i;
+  }
+  return Decode(bytes.substr(run), kGbk, out);
+}
+
+bool HaveCodePage(UINT code_page) { return code_page == CP_UTF8 || IsValidCodePage(code_page); }
+
+}  // namespace
+
+std::string ConvertCharset(std::string_view bytes, std::string_view from, std::string_view to) {
+  if (bytes.empty() || bytes.size() > 0x7FFFFFFF / 4) return std::string();
+  const std::optional<UINT> source = CodePage(from);
+  const std::optional<UINT> target = CodePage(to);
+  if (!source || !target) return std::string();
+  std::wstring wide;
+  bool ok;
+  if (*source == kGb18030 && !HaveCodePage(kGb18030)) {
+    ok = DecodeGb18030(bytes, &wide);
+  } else {
+    ok = HaveCodePage(*source) && Decode(bytes, *source, &wide);
+  }
+  if (!ok) return std::string();
+  std::string out;
+  if (*target == kGb18030 && !HaveCodePage(kGb18030)) {
+    ok = EncodeGb18030(wide, &out);
+  } else {
+    ok = HaveCodePage(*target) && Encode(wide, *target, &out);
+  }
+  return ok ? out : std::string();
+}
+
+}  // namespace brevane

@@ -1,0 +1,388 @@
+#!/usr/bin/env python3
+"""A small local forum with the page shapes Brevane works on.
+
+Pages:
+  /                      login page: three forms, the third holds a checked
+                         checkbox and is submitted by the third button-like
+                         element of the page (counting inputs first)
+  /catalog/<id>.htm      board page: the second table lists the threads, newest
+                         first, each row with the thread link, the author link
+                         and the reply count in an em element
+  /thread/<n>            thread page: a design-mode editor frame and, as the
+                         seventh button-like element, the submit control
+  /editor                the editor frame's document (empty title)
+  /announcement          announcement page (UTF-8) naming the banner picture
+                         and the address a click on the banner opens
+  /banner.gif            an animated banner picture
+  /_received             JSON: logins, replies and the request log
+
+New unanswered threads appear on every board every --new-thread-every
+seconds (0: never). The second board (id 424022) starts with a thread whose
+replies are held for moderation: its reply count stays 0, so a client sees it
+unanswered again after replying.
+
+Standard library only; listens on loopback. With --port 0 a free port is
+chosen; the port is printed on the first line of standard output.
+"""
+
+import argparse
+import html
+import json
+import re
+import struct
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+MODERATED_BOARD = "424022"
+
+
+class Forum:
+    def __init__(self, new_thread_every):
+        self.lock = threading.Lock()
+        self.boards = {}      # board id -> list of thread numbers, newest first
+        self.threads = {}     # thread number -> dict
+        self.next_thread = 1000
+        self.replies = []
+        self.logins = []
+        self.requests = []
+        self.started = time.time()
+        self.new_thread_every = new_thread_every
+
+    def _new_thread(self, board, replies=0, moderated=False, title=None):
+        n = self.next_thread
+        self.next_thread += 1
+        self.threads[n] = {
+            "board": board,
+            "title": title or "新帖子 %d" % n,
+            "author": "user%d" % (n % 17),
+            "replies": replies,
+            "moderated": moderated,
+            "posts": [],
+        }
+        self.boards[board].insert(0, n)
+        return n
+
+    def board(self, board):
+        """Thread numbers of a board, creating the board on first sight."""
+        if board not in self.boards:
+            self.boards[board] = []
+            self._new_thread(board, replies=5, title="置顶: 版规")
+            self._new_thread(board, replies=2)
+            if board == MODERATED_BOARD:
+                self._new_thread(board, moderated=True, title="审核中的帖子")
+            else:
+                self._new_thread(board)
+        return list(self.boards[board])
+
+    def spawn(self):
+        with self.lock:
+            for board in list(self.boards):
+                self._new_thread(board)
+
+    def reply(self, n, content):
+        t = self.threads.get(n)
+        if t is None:
+            return False
+        t["posts"].append(content)
+        if not t["moderated"]:
+            t["replies"] += 1
+        self.replies.append({"thread": n, "board": t["board"], "content": content,
+                             "time": time.time()})
+        return True
+
+
+FORUM = None
+
+
+def gif_lzw(indices, min_code_size):
+    """LZW-compresses palette indices into GIF sub-blocks."""
+    clear = 1 << min_code_size
+    end = clear + 1
+    table = {bytes([i]): i for i in range(clear)}
+    next_code = end + 1
+    size = min_code_size + 1
+    out = bytearray()
+    acc = 0
+    nbits = 0
+
+    def emit(code):
+        nonlocal acc, nbits
+        acc |= code << nbits
+        nbits += size
+        while nbits >= 8:
+            out.append(acc & 0xFF)
+            acc >>= 8
+            nbits -= 8
+
+    emit(clear)
+    w = b""
+    for i in indices:
+        wc = w + bytes([i])
+        if wc in table:
+            w = wc
+            continue
+        emit(table[w])
+        if next_code < 4096:
+            table[wc] = next_code
+            next_code += 1
+            if next_code > (1 << size) and size < 12:
+                size += 1
+        else:
+            emit(clear)
+            table = {bytes([k]): k for k in range(clear)}
+            next_code = end + 1
+            size = min_code_size + 1
+        w = bytes([i])
+    if w:
+        emit(table[w])
+    emit(end)
+    if nbits:
+        out.append(acc & 0xFF)
+    blocks = bytearray()
+    for k in range(0, len(out), 255):
+        chunk = out[k:k + 255]
+        blocks.append(len(chunk))
+        blocks += chunk
+    blocks.append(0)
+    return bytes(blocks)
+
+
+def banner_gif(width=404, height=32, frames=4):
+    """An animated banner: stripes that move across, four colours."""
+    palette = [(255, 102, 0), (255, 204, 0), (255, 255, 255), (51, 102, 204)]
+    data = bytearray(b"GIF89a")
+    data += struct.pack("<HHBBB", width, height, 0xF1, 0, 0)  # global table of 4 colours
+    for r, g, b in palette:
+        data += bytes([r, g, b])
+    data += b"\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00"  # loop for ever
+    for f in range(frames):
+        data += b"\x21\xF9\x04\x00" + struct.pack("<H", 25) + b"\x00\x00"  # 250 ms
+        data += b"\x2C" + struct.pack("<HHHHB", 0, 0, width, height, 0)
+        px = []
+        for y in range(height):
+            for x in range(width):
+                if 10 <= y < 22 and 20 <= (x + f * 25) % 100 < 60:
+                    px.append(3)
+                else:
+                    px.append(((x + f * 25) // 50) % 2)
+        data.append(2)
+        data += gif_lzw(px, 2)
+    data += b"\x3B"
+    return bytes(data)
+
+
+BANNER = banner_gif()
+
+LOGIN_PAGE = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>登录 - 演示论坛</title></head>
+<body>
+<h1>演示论坛 登录</h1>
+<form action="/search" method="get" id="search">
+  <input type="text" name="q"> <input type="submit" value="搜索">
+</form>
+<form action="/login" method="post" id="password">
+  <input type="text" name="user"> <input type="password" name="password">
+  <input type="submit" value="密码登录">
+</form>
+<form action="/login" method="post" id="quick">
+  <input type="hidden" name="via" value="quick">
+  <label><input type="checkbox" name="remember" checked> 旺旺已登录</label>
+  <input type="submit" value="快速登录">
+</form>
+</body></html>
+"""
+
+
+def board_page(host, board):
+    rows = []
+    with FORUM.lock:
+        numbers = FORUM.board(board)
+        for n in numbers:
+            t = FORUM.threads[n]
+            rows.append(
+                "<tr><td><a href='http://%s/thread/%d' target=_blank>%s</a></td>"
+                "<td><a href='http://%s/user/%s' target=_blank>%s</a></td>"
+                "<td><em>%d</em></td></tr>"
+                % (host, n, html.escape(t["title"]), host, t["author"], t["author"], t["replies"]))
+    return """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>版块 %s - 演示论坛</title></head>
+<body>
+<table id="nav"><tr><td><a href="/">首页</a></td><td>版块 %s</td></tr></table>
+<table id="threads">
+<tr><th>标题</th><th>作者</th><th>回复</th></tr>
+%s
+</table>
+</body></html>
+""" % (board, board, "\n".join(rows))
+
+
+def thread_page(n):
+    with FORUM.lock:
+        t = FORUM.threads.get(n)
+        if t is None:
+            return None
+        posts = "".join("<div class='post'>%s</div>" % p for p in t["posts"])
+        title = html.escape(t["title"])
+    toolbar = "".join('<input type="button" value="%s" onclick="">' % v
+                      for v in ("B", "I", "U", "链接", "图片", "表情"))
+    return """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>%s - 演示论坛</title>
+<script>
+function submitReply() {
+  var doc = document.getElementById('editor').contentWindow.document;
+  document.getElementById('content').value = doc.body.innerHTML;
+  document.getElementById('replyform').submit();
+}
+</script></head>
+<body>
+<h1>%s</h1>
+<div id="posts">%s</div>
+<form id="replyform" action="/thread/%d/reply" method="post">
+  <input type="hidden" id="content" name="content" value="">
+  <div>%s</div>
+  <iframe id="editor" src="/editor" style="width:600px;height:120px;border:1px solid #999"></iframe>
+  <div><button type="button" onclick="submitReply()">发表回复</button></div>
+</form>
+</body></html>
+""" % (title, title, posts, n, toolbar)
+
+
+EDITOR_PAGE = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"></head>
+<body></body>
+<script>document.designMode = 'on';</script>
+</html>
+"""
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, fmt, *args):  # quiet; the request log is in /_received
+        pass
+
+    def _log(self):
+        with FORUM.lock:
+            FORUM.requests.append({"time": time.time(), "method": self.command, "path": self.path})
+
+    def _send(self, code, body, ctype="text/html; charset=utf-8", extra=None):
+        if isinstance(body, str):
+            body = body.encode("utf-8")
+        self.send_response(code)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Cache-Control", "no-store")
+        for k, v in (extra or {}).items():
+            self.send_header(k, v)
+        self.end_headers()
+        if self.command != "HEAD":
+            self.wfile.write(body)
+
+    def _host(self):
+        return "%s:%d" % self.server.server_address[:2]
+
+    def do_HEAD(self):
+        self.do_GET()
+
+    def do_GET(self):
+        self._log()
+        path = urllib.parse.urlsplit(self.path).path
+        m = re.fullmatch(r"/catalog/(\d+)\.htm", path)
+        if path == "/":
+            return self._send(200, LOGIN_PAGE)
+        if m:
+            return self._send(200, board_page(self._host(), m.group(1)))
+        m = re.fullmatch(r"/thread/(\d+)", path)
+        if m:
+            page = thread_page(int(m.group(1)))
+            return self._send(200, page) if page else self._send(404, "no such thread")
+        if path == "/editor":
+            return self._send(200, EDITOR_PAGE)
+        if path == "/announcement":
+            host = self._host()
+            text = ("<p>欢迎使用演示论坛公告</p>\r\n图片网址http://%s/banner.gif-\r\n"
+                    "点击地址http://%s/-\r\n" % (host, host))
+            return self._send(200, text, "text/plain; charset=utf-8")
+        if path == "/banner.gif":
+            return self._send(200, BANNER, "image/gif")
+        if path == "/_received":
+            with FORUM.lock:
+                body = json.dumps({"logins": FORUM.logins, "replies": FORUM.replies,
+                                   "requests": FORUM.requests,
+                                   "threads": {str(k): {"board": v["board"], "replies": v["replies"]}
+                                               for k, v in FORUM.threads.items()}},
+                                  ensure_ascii=False)
+            return self._send(200, body, "application/json; charset=utf-8")
+        if path == "/_spawn":
+            FORUM.spawn()
+            return self._send(200, "ok", "text/plain")
+        if path == "/msgrd":
+            return self._send(200, "<html><head><title>联系客服</title></head><body>客服聊天(演示)</body></html>")
+        if path.startswith("/user/") or path == "/search" or path == "/welcome":
+            return self._send(200, "<html><head><title>演示论坛</title></head><body>演示</body></html>")
+        return self._send(404, "<html><body>not found</body></html>")
+
+    def _form(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        if length < 0 or length > 1 << 20:
+            return None
+        raw = self.rfile.read(length)
+        ctype = self.headers.get("Content-Type", "")
+        charset = "utf-8"
+        m = re.search(r"charset=([\w-]+)", ctype)
+        if m:
+            charset = m.group(1)
+        try:
+            return urllib.parse.parse_qs(raw.decode("ascii", "replace"), keep_blank_values=True,
+                                         encoding=charset, errors="replace")
+        except LookupError:
+            return urllib.parse.parse_qs(raw.decode("ascii", "replace"), keep_blank_values=True)
+
+    def do_POST(self):
+        self._log()
+        path = urllib.parse.urlsplit(self.path).path
+        form = self._form()
+        if form is None:
+            return self._send(413, "too large")
+        if path == "/login":
+            with FORUM.lock:
+                FORUM.logins.append({"time": time.time(), "fields": {k: v[0] for k, v in form.items()}})
+            return self._send(303, "", extra={"Location": "/welcome"})
+        m = re.fullmatch(r"/thread/(\d+)/reply", path)
+        if m:
+            content = form.get("content", [""])[0]
+            with FORUM.lock:
+                ok = FORUM.reply(int(m.group(1)), content)
+            if not ok:
+                return self._send(404, "no such thread")
+            return self._send(303, "", extra={"Location": "/thread/%s" % m.group(1)})
+        return self._send(404, "not found")
+
+
+def main():
+    global FORUM
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--port", type=int, default=0, help="port on 127.0.0.1 (0: a free one)")
+    ap.add_argument("--new-thread-every", type=float, default=30.0,
+                    help="seconds between new unanswered threads on every board (0: never)")
+    args = ap.parse_args()
+    FORUM = Forum(args.new_thread_every)
+    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server.daemon_threads = True
+    print(server.server_address[1], flush=True)
+    if args.new_thread_every > 0:
+        def spawner():
+            while True:
+                time.sleep(args.new_thread_every)
+                FORUM.spawn()
+        threading.Thread(target=spawner, daemon=True).start()
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Checks that the demo forum's pages have the shapes the program relies on:
+the detection's cut on a board page yields the thread address, the third
+button-like element of the login page submits the form holding the checked
+box, the seventh of a thread page is the submit control, and a posted reply
+is recorded and raises the reply count (except on the moderated thread)."""
+
+import json
+import os
+import sys
+import threading
+import unittest
+import urllib.request
+from html.parser import HTMLParser
+from http.server import ThreadingHTTPServer
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import forum  # noqa: E402
+
+BUTTON_TYPES = "button|submit|reset"
+
+
+def find(text, needle, start=1):
+    i = text.find(needle, start - 1)
+    return -1 if i < 0 else i + 1
+
+
+def find_backward(text, needle, before):
+    """Last occurrence ending before position `before` (1-based), as the
+    program's backward search counts."""
+    if before < 1:
+        return -1
+    i = text.rfind(needle, 0, before - 1)
+    return -1 if i < 0 else i + 1
+
+
+def mid(text, start, length):
+    if start < 1 or length < 1:
+        return ""
+    return text[start - 1:start - 1 + length]
+
+
+def detect(table_html):
+    m = find(table_html, "<EM>0</EM>")
+    if m == -1:
+        return None
+    h1 = find_backward(table_html, "http://", m)
+    h2 = find_backward(table_html, "http://", h1)
+    t1 = find_backward(table_html, "target", m)
+    t2 = find_backward(table_html, "target", t1)
+    return mid(table_html, h2, t2 - h2 - 2)
+
+
+class Elements(HTMLParser):
+    def __init__(self):
+        super().__init__()
+        self.inputs, self.buttons, self.forms, self.tables = [], [], [], []
+        self.form = 0
+        self.depth_table = 0
+        self.raw = []
+
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs)
+        if tag == "form":
+            self.form += 1
+            self.forms.append(a)
+        if tag == "input":
+            self.inputs.append((a, self.form))
+        if tag == "button":
+            self.buttons.append((a, self.form))
+
+
+def button_like(parser):
+    def qualifies(a, default):
+        return (a.get("type") or default) in BUTTON_TYPES
+    return ([(a, f) for a, f in parser.inputs if qualifies(a, "text")] +
+            [(a, f) for a, f in parser.buttons if qualifies(a, "submit")])
+
+
+def second_table_ie_style(page):
+    """The second table with em tags upper-cased, as the browser serialises it."""
+    start = page.find("<table", page.find("<table") + 1)
+    end = page.find("</table>", start) + len("</table>")
+    return page[start:end].replace("<em>", "<EM>").replace("</em>", "</EM>")
+
+
+class ForumTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        forum.FORUM = forum.Forum(0)
+        cls.server = ThreadingHTTPServer(("127.0.0.1", 0), forum.Handler)
+        cls.base = "http://127.0.0.1:%d" % cls.server.server_address[1]
+        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.shutdown()
+
+    def get(self, path):
+        with urllib.request.urlopen(self.base + path) as r:
+            return r.read().decode("utf-8")
+
+    def post(self, path, data):
+        req = urllib.request.Request(self.base + path, data=data.encode("ascii"), method="POST")
+        with urllib.request.urlopen(req) as r:
+            return r.status
+
+    def test_detection_cuts_the_first_unanswered_thread_address(self):
+        page = self.get("/catalog/424021.htm?spm=0.0.0.0.g6QCdH")
+        url = detect(second_table_ie_style(page))
+        self.assertRegex(url, r"^http://127\.0\.0\.1:\d+/thread/\d+$")
+        received = json.loads(self.get("/_received"))
+        self.assertEqual(received["threads"][url.rsplit("/", 1)[1]]["replies"], 0)
+
+    def test_login_page_third_button_submits_the_checked_form(self):
+        p = Elements()
+        p.feed(self.get("/"))
+        self.assertEqual(len(p.forms), 3)
+        third = button_like(p)[2]
+        self.assertEqual(third[1], 3)
+        self.assertTrue(any(a.get("type") == "checkbox" and "checked" in a
+                            for a, f in p.inputs if f == 3))
+
+    def test_thread_page_seventh_button_is_the_submit_control_and_a_reply_counts(self):
+        page = self.get("/catalog/424015.htm")
+        url = detect(second_table_ie_style(page))
+        n = url.rsplit("/", 1)[1]
+        p = Elements()
+        p.feed(self.get("/thread/" + n))
+        seventh = button_like(p)[6]
+        self.assertIn("submitReply", seventh[0].get("onclick", ""))
+        self.assertEqual(self.post("/thread/%s/reply" % n, "content=%3Cb%3Ehi%3C%2Fb%3E"), 200)
+        received = json.loads(self.get("/_received"))
+        self.assertEqual(received["replies"][-1]["content"], "<b>hi</b>")
+        self.assertEqual(received["threads"][n]["replies"], 1)
+        self.assertNotEqual(detect(second_table_ie_style(self.get("/catalog/424015.htm"))), url)
+
+    def test_moderated_thread_stays_unanswered_and_new_threads_appear(self):
+        url = detect(second_table_ie_style(self.get("/catalog/424022.htm")))
+        n = url.rsplit("/", 1)[1]
+        self.post("/thread/%s/reply" % n, "content=x")
+        self.assertEqual(detect(second_table_ie_style(self.get("/catalog/424022.htm"))), url)
+        self.get("/_spawn")
+        self.assertNotEqual(detect(second_table_ie_style(self.get("/catalog/424022.htm"))), url)
+
+    def test_announcement_names_a_banner_it_serves(self):
+        text = self.get("/announcement")
+        start = text.index("图片网址") + 4
+        picture = text[start:text.index("-", start)]
+        with urllib.request.urlopen(picture) as r:
+            self.assertEqual(r.read(6), b"GIF89a")
+        self.assertIn("点击地址", text)
+
+
+if __name__ == "__main__":
+    unittest.main()

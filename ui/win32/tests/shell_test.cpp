@@ -1,0 +1,271 @@
+// The Win32 main window against the window definition: every control where
+// the definition puts it, with its caption, content and state; events
+// delivered through the binding table on the window's thread; Esc closing
+// the window from a child edit box. Needs a display (Wine under Xvfb).
+#include "ui/win32/main_window.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/text/charset.h"
+#include "ui/names.h"
+#include "ui/win32/text_win32.h"
+
+namespace brevane::win32 {
+namespace {
+
+struct Delivered {
+  Routine routine;
+  EventArgs args;
+  bool window_visible;
+};
+
+std::wstring WindowText(HWND window) {
+  wchar_t buffer[1024] = {};
+  GetWindowTextW(window, buffer, 1024);
+  return buffer;
+}
+
+class ShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_.SetRoutineRunner([this](Routine routine, const EventArgs& args) -> int32_t {
+      delivered_.push_back({routine, args, window_.hwnd() && IsWindowVisible(window_.hwnd()) != FALSE});
+      return routine == Routine::kPostReply ? feedback_result_ : 0;
+    });
+    ASSERT_TRUE(window_.CreateAndShow());
+    Pump();
+  }
+
+  // Lets the window handle what is queued for it.
+  void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) break;
+      if (window_.PreTranslate(msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+
+  int Count(Routine routine) const {
+    int n = 0;
+    for (const Delivered& d : delivered_) n += d.routine == routine ? 1 : 0;
+    return n;
+  }
+
+  MainWindow window_;
+  std::vector<Delivered> delivered_;
+  int32_t feedback_result_ = 0;
+};
+
+TEST_F(ShellTest, WindowHasItsFixedFrameCentredWithItsCaption) {
+  HWND main = window_.hwnd();
+  RECT r;
+  ASSERT_TRUE(GetWindowRect(main, &r));
+  const layout::WindowDef& def = layout::MainWindow();
+  EXPECT_EQ(r.right - r.left, def.outer_width);
+  EXPECT_EQ(r.bottom - r.top, def.outer_height);
+  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - def.outer_width) / 2);
+  EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - def.outer_height) / 2);
+  EXPECT_EQ(WindowText(main), WideFromUtf8(def.caption));
+  const LONG_PTR style = GetWindowLongPtrW(main, GWL_STYLE);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_TRUE(style & WS_SYSMENU);
+}
+
+TEST_F(ShellTest, EveryControlStandsWhereTheDefinitionPutsIt) {
+  HWND main = window_.hwnd();
+  const layout::ControlDef* tabs = layout::FindControl(names::kTabs);
+  ASSERT_NE(tabs, nullptr);
+  for (const layout::ControlDef& def : layout::Controls()) {
+    SCOPED_TRACE(def.name);
+    HWND control = window_.ControlWindow(def.name);
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(GetParent(control), main);
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+    const int left = def.left + (def.page != 0 ? tabs->left : 0);
+    const int top = def.top + (def.page != 0 ? tabs->top : 0);
+    EXPECT_EQ(r.left, left);
+    EXPECT_EQ(r.top, top);
+    EXPECT_EQ(r.right - r.left, def.width);
+    EXPECT_EQ(r.bottom - r.top, def.height);
+    EXPECT_EQ(IsWindowEnabled(control) != FALSE, def.enabled);
+    EXPECT_EQ((GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0, def.tab_stop);
+    // Page 1 is selected at start: its controls show, page 2's do not.
+    EXPECT_EQ(IsWindowVisible(control) != FALSE, def.page != 2);
+    if (def.kind == layout::Kind::kLabel || def.kind == layout::Kind::kButton) {
+      EXPECT_EQ(WindowText(control), WideFromUtf8(def.caption));
+    }
+  }
+}
+
+TEST_F(ShellTest, EditBoxesShowTheirDefaultContentAndTabsTheirCaptions) {
+  EXPECT_EQ(window_.ReadControlProperty(names::kBoardsBox, prop::kContent),
+            PropertyValue(layout::DefaultContent(names::kBoardsBox)));
+  EXPECT_EQ(WindowText(window_.ControlWindow(names::kRepliesBox)),
+            WideFromUtf8(layout::FindControl(names::kRepliesBox)->caption));
+  const LONG_PTR edit_style = GetWindowLongPtrW(window_.ControlWindow(names::kRepliesBox), GWL_STYLE);
+  EXPECT_TRUE(edit_style & ES_MULTILINE);
+  EXPECT_TRUE(edit_style & ES_WANTRETURN);
+  EXPECT_FALSE(edit_style & WS_HSCROLL);
+
+  HWND tabs = window_.ControlWindow(names::kTabs);
+  ASSERT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
+  int index = 0;
+  for (std::string_view caption : layout::PageCaptions()) {
+    wchar_t buffer[64] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = buffer;
+    item.cchTextMax = 64;
+    SendMessageW(tabs, TCM_GETITEMW, index++, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(buffer), WideFromUtf8(caption));
+  }
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(tabs, WM_GETFONT, 0, 0)), sizeof(font), &font);
+  EXPECT_EQ(font.lfHeight, -12);
+  EXPECT_EQ(font.lfWeight, 400);
+  EXPECT_EQ(font.lfCharSet, GB2312_CHARSET);
+}
+
+TEST_F(ShellTest, CreatedRunsHiddenThenFirstActivationOnce) {
+  ASSERT_GE(delivered_.size(), 1u);
+  EXPECT_EQ(delivered_[0].routine, Routine::kCreatedSequence);
+  EXPECT_FALSE(delivered_[0].window_visible);
+  EXPECT_TRUE(IsWindowVisible(window_.hwnd()));
+  SendMessageW(window_.hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
+  SendMessageW(window_.hwnd(), WM_ACTIVATE, WA_INACTIVE, 0);
+  SendMessageW(window_.hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_EQ(Count(Routine::kStartLoginWorker), 1);
+}
+
+TEST_F(ShellTest, ProgramWritesRaiseContentChangedExactlyOnce) {
+  const Text boards = Utf8ToGbk("http://a.example/版块\r\nhttp://b.example/");
+  window_.WriteControlProperty(names::kBoardsBox, prop::kContent, boards);
+  EXPECT_EQ(Count(Routine::kSaveBoards), 1);
+  EXPECT_EQ(window_.ReadControlProperty(names::kBoardsBox, prop::kContent), PropertyValue(boards));
+  // The same text again still raises it once.
+  window_.WriteControlProperty(names::kBoardsBox, prop::kContent, boards);
+  EXPECT_EQ(Count(Routine::kSaveBoards), 2);
+  EXPECT_EQ(Count(Routine::kSaveReplies), 0);
+
+  // A change by the user raises it too.
+  HWND replies = window_.ControlWindow(names::kRepliesBox);
+  SendMessageW(replies, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"x"));
+  EXPECT_EQ(Count(Routine::kSaveReplies), 1);
+}
+
+TEST_F(ShellTest, CaptionAndDisabledStateFollowTheirProperties) {
+  const Text status = Utf8ToGbk("监控[1]...");
+  window_.WriteControlProperty(names::kMainWindow, prop::kCaption, status);
+  EXPECT_EQ(WindowText(window_.hwnd()), WideFromUtf8("监控[1]..."));
+
+  window_.WriteControlProperty(names::kStartButton, prop::kDisabled, false);
+  EXPECT_TRUE(IsWindowEnabled(window_.ControlWindow(names::kStartButton)));
+  EXPECT_EQ(window_.ReadControlProperty(names::kStartButton, prop::kDisabled), PropertyValue(false));
+  window_.WriteControlProperty(names::kLoginButton, prop::kDisabled, true);
+  EXPECT_FALSE(IsWindowEnabled(window_.ControlWindow(names::kLoginButton)));
+}
+
+TEST_F(ShellTest, ClicksReachTheirRoutineOnlyWhenEnabled) {
+  SendMessageW(window_.ControlWindow(names::kStartButton), BM_CLICK, 0, 0);  // disabled at start
+  Pump();
+  EXPECT_EQ(Count(Routine::kStartMonitoring), 0);
+  SendMessageW(window_.ControlWindow(names::kContactButton), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(Count(Routine::kOpenContactLink), 1);
+}
+
+TEST_F(ShellTest, ListKeepsItemsInOrderWithoutTouchingTheSelection) {
+  EXPECT_EQ(window_.ListItemCount(names::kRecordList), 0);
+  EXPECT_EQ(window_.ReadControlProperty(names::kRecordList, prop::kSelection), PropertyValue(int32_t{-1}));
+  const Text second = Utf8ToGbk("http://bbs.example/帖子2");
+  EXPECT_EQ(window_.ListAddItem(names::kRecordList, "http://bbs.example/z"), 0);
+  EXPECT_EQ(window_.ListAddItem(names::kRecordList, second, 7), 1);
+  EXPECT_EQ(window_.ListItemCount(names::kRecordList), 2);
+  EXPECT_EQ(window_.ListItemText(names::kRecordList, 0), "http://bbs.example/z");
+  EXPECT_EQ(window_.ListItemText(names::kRecordList, 1), second);
+  EXPECT_EQ(window_.ListItemText(names::kRecordList, -1), "");
+  EXPECT_EQ(window_.ListItemText(names::kRecordList, 2), "");
+  EXPECT_EQ(window_.ReadControlProperty(names::kRecordList, prop::kSelection), PropertyValue(int32_t{-1}));
+  EXPECT_EQ(Count(Routine::kOpenRecordUrl), 0);
+  HWND list = window_.ControlWindow(names::kRecordList);
+  EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, 1, 0), 7);
+}
+
+TEST_F(ShellTest, FeedbackRunsTheRoutineSynchronouslyAndReturnsItsResult) {
+  feedback_result_ = 5;
+  EXPECT_EQ(window_.RaiseFeedbackEvent(names::kBoardsLabel, 3, -4), 5);
+  ASSERT_EQ(Count(Routine::kPostReply), 1);
+  EXPECT_EQ(delivered_.back().args.first, 3);
+  EXPECT_EQ(delivered_.back().args.second, -4);
+
+  // Without waiting, the event is queued and runs from the loop.
+  EXPECT_EQ(window_.RaiseFeedbackEvent(names::kBoardsLabel, 1, 2, false), 0);
+  EXPECT_EQ(Count(Routine::kPostReply), 1);
+  Pump();
+  EXPECT_EQ(Count(Routine::kPostReply), 2);
+  // Another label has no routine bound.
+  EXPECT_EQ(window_.RaiseFeedbackEvent(names::kRecordLabel), 0);
+  EXPECT_EQ(Count(Routine::kPostReply), 2);
+}
+
+TEST_F(ShellTest, SelectingTheSecondPageHidesTheFirstPagesButtons) {
+  window_.SelectPage(2);
+  EXPECT_FALSE(IsWindowVisible(window_.ControlWindow(names::kLoginButton)));
+  EXPECT_FALSE(IsWindowVisible(window_.ControlWindow(names::kRecordList)));
+  EXPECT_TRUE(IsWindowVisible(window_.ControlWindow(names::kRepliesBox)));
+  EXPECT_TRUE(IsWindowVisible(window_.ControlWindow(names::kBrowser)));
+  EXPECT_EQ(SendMessageW(window_.ControlWindow(names::kTabs), TCM_GETCURSEL, 0, 0), 1);
+  window_.SelectPage(1);
+  EXPECT_TRUE(IsWindowVisible(window_.ControlWindow(names::kLoginButton)));
+}
+
+TEST_F(ShellTest, BannerPressReportsPositionAndPictureDecodesStretch) {
+  std::vector<std::string> decoded;
+  window_.SetPictureDecoder([&decoded](std::string_view bytes) {
+    decoded.emplace_back(bytes);
+    PictureFrame f{2, 1, 0, {255, 0, 0, 255, 0, 0, 255, 255}};
+    return std::vector<PictureFrame>{f};
+  });
+  window_.WriteControlProperty(names::kBanner, prop::kPicture, Text("GIF89a..."));
+  EXPECT_EQ(decoded.size(), 1u);
+  UpdateWindow(window_.ControlWindow(names::kBanner));  // paints without failing
+
+  SendMessageW(window_.ControlWindow(names::kBanner), WM_LBUTTONDOWN, 0, MAKELPARAM(30, 12));
+  ASSERT_EQ(Count(Routine::kOpenBannerLink), 1);
+  EXPECT_EQ(delivered_.back().args.first, 30);
+  EXPECT_EQ(delivered_.back().args.second, 12);
+}
+
+TEST_F(ShellTest, EscapeInAChildEditBoxClosesTheWindow) {
+  HWND replies = window_.ControlWindow(names::kRepliesBox);
+  SetFocus(replies);
+  PostMessageW(replies, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(window_.RunMessageLoop(), 0);
+  EXPECT_TRUE(window_.closed());
+  EXPECT_EQ(Count(Routine::kEndProgram), 1);
+  EXPECT_EQ(window_.hwnd(), nullptr);
+}
+
+TEST_F(ShellTest, EnterInAnEditBoxInsertsALineBreak) {
+  HWND replies = window_.ControlWindow(names::kRepliesBox);
+  SetWindowTextW(replies, L"ab");
+  SetFocus(replies);
+  SendMessageW(replies, EM_SETSEL, 1, 1);
+  PostMessageW(replies, WM_KEYDOWN, VK_RETURN, 0);
+  Pump();
+  EXPECT_EQ(WindowText(replies), L"a\r\nb");
+  EXPECT_FALSE(window_.closed());
+}
+
+}  // namespace
+}  // namespace brevane::win32

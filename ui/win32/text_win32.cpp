@@ -1,0 +1,38 @@
+#include "ui/win32/text_win32.h"
+
+#include <windows.h>
+
+namespace brevane::win32 {
+namespace {
+
+std::wstring ToWide(std::string_view text, UINT code_page) {
+  if (text.empty() || text.size() > 0x7FFFFFFF) return {};
+  const int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+}  // namespace
+
+std::wstring WideFromGbk(std::string_view gbk) {
+  // A Text ends at its first zero byte.
+  const std::size_t zero = gbk.find('\0');
+  return ToWide(zero == std::string_view::npos ? gbk : gbk.substr(0, zero), 936);
+}
+
+Text GbkFromWide(std::wstring_view wide) {
+  if (wide.empty() || wide.size() > 0x3FFFFFFF) return Text();
+  const int n = WideCharToMultiByte(936, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return Text();
+  Text out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(936, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
+  const std::size_t zero = out.find('\0');
+  if (zero != Text::npos) out.resize(zero);
+  return out;
+}
+
+std::wstring WideFromUtf8(std::string_view utf8) { return ToWide(utf8, CP_UTF8); }
+
+}  // namespace brevane::win32
