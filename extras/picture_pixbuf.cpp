@@ -48,6 +48,7 @@ int CountGifFrames(std::string_view b) {
       if (!SkipSubBlocks(b, at)) return -1;
     } else if (block == 0x2C) {
       if (b.size() - at < 10) return -1;
+      if (!PictureSizeAllowed(U16(b, at + 4), U16(b, at + 6))) return -1;
       const uint8_t packed = U8(b, at + 8);
       at += 9;
       if (packed & 0x80) at += 3u << ((packed & 7) + 1);

@@ -48,12 +48,12 @@ int main(int argc, char** argv) {
   Write(root / "picture", "i.ico", Icon(8, 8, {1, 2, 3}, 1));
   Write(root / "picture", "c.cur", Icon(8, 8, {1, 2, 3}, 2));
 
-  PeSpec spec;
-  spec.exports = {"SkinH_AttachRes", "SkinH_AdjustHSV"};
-  spec.imports = {{"kernel32.dll", {"GetProcessHeap"}, {7}}, {"user32.dll", {"SetWindowLongA"}, {}}};
-  Write(root / "loader", "skin32.dll", Pe(spec).bytes);
-  spec.is64 = true;
-  spec.image_base = 0x180000000ull;
-  Write(root / "loader", "skin64.dll", Pe(spec).bytes);
+  PeRecipe recipe;
+  recipe.exports = {"SkinH_AttachRes", "SkinH_AdjustHSV"};
+  recipe.imports = {{"kernel32.dll", {"GetProcessHeap"}, {7}}, {"user32.dll", {"SetWindowLongA"}, {}}};
+  Write(root / "loader", "skin32.dll", Pe(recipe).bytes);
+  recipe.is64 = true;
+  recipe.image_base = 0x180000000ull;
+  Write(root / "loader", "skin64.dll", Pe(recipe).bytes);
   return 0;
 }

@@ -11,7 +11,7 @@
 namespace brevane::loader {
 namespace {
 
-using samples::PeSpec;
+using samples::PeRecipe;
 
 std::span<const uint8_t> Bytes(const std::string& s) {
   return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
@@ -36,14 +36,14 @@ HeapAddressSpace::Library User() {
   return lib;
 }
 
-PeSpec SkinLike(bool is64 = false) {
-  PeSpec spec;
-  spec.is64 = is64;
-  spec.image_base = is64 ? 0x180000000ull : 0x10000000;
-  spec.exports = {"SkinH_AttachRes", "SkinH_AdjustHSV", "SkinH_Detach"};
-  spec.imports = {{"KERNEL32.dll", {"GetProcessHeap", "HeapAlloc"}, {7}},
+PeRecipe SkinLike(bool is64 = false) {
+  PeRecipe recipe;
+  recipe.is64 = is64;
+  recipe.image_base = is64 ? 0x180000000ull : 0x10000000;
+  recipe.exports = {"SkinH_AttachRes", "SkinH_AdjustHSV", "SkinH_Detach"};
+  recipe.imports = {{"KERNEL32.dll", {"GetProcessHeap", "HeapAlloc"}, {7}},
                   {"user32.dll", {"SetWindowLongA"}, {}}};
-  return spec;
+  return recipe;
 }
 
 TEST(LoadLibraryFromMemory, MapsAtThePreferredBaseWithoutRelocating) {
@@ -88,13 +88,13 @@ TEST(LoadLibraryFromMemory, MapsElsewhereAndMovesEveryAddressEntry) {
     system.AddLibrary("user32.dll", User());
     system.honour_preferred_base = false;
     system.next_free_address = is64 ? 0x7FF600000000ull : 0x00400000;
-    PeSpec spec = SkinLike(is64);
-    spec.address_entries = 9;
-    const samples::PeImage pe = samples::Pe(spec);
+    PeRecipe recipe = SkinLike(is64);
+    recipe.address_entries = 9;
+    const samples::PeImage pe = samples::Pe(recipe);
     auto module = LoadLibraryFromMemory(system, Bytes(pe.bytes));
     ASSERT_TRUE(module) << "64-bit: " << is64;
     EXPECT_EQ(module->base(), system.next_free_address - 0x10000);
-    const uint64_t delta = module->base() - spec.image_base;
+    const uint64_t delta = module->base() - recipe.image_base;
     ASSERT_EQ(pe.address_entry_rvas.size(), 9u);
     for (std::size_t i = 0; i < pe.address_entry_rvas.size(); ++i) {
       EXPECT_EQ(ReadAt(*module, pe.address_entry_rvas[i], is64), pe.address_entry_values[i] + delta)
@@ -111,9 +111,9 @@ TEST(LoadLibraryFromMemory, ImageWithoutRelocationsOnlyAtItsBase) {
   HeapAddressSpace system;
   system.AddLibrary("kernel32.dll", Kernel());
   system.AddLibrary("user32.dll", User());
-  PeSpec spec = SkinLike();
-  spec.relocations = false;
-  const samples::PeImage pe = samples::Pe(spec);
+  PeRecipe recipe = SkinLike();
+  recipe.relocations = false;
+  const samples::PeImage pe = samples::Pe(recipe);
   EXPECT_TRUE(LoadLibraryFromMemory(system, Bytes(pe.bytes)));
   system.honour_preferred_base = false;
   EXPECT_FALSE(LoadLibraryFromMemory(system, Bytes(pe.bytes)));
@@ -125,18 +125,18 @@ TEST(LoadLibraryFromMemory, UnresolvableImportUnloadsEverythingLoadedSoFar) {
   HeapAddressSpace system;
   system.AddLibrary("kernel32.dll", Kernel());
   system.AddLibrary("user32.dll", User());
-  PeSpec missing_function = SkinLike();
+  PeRecipe missing_function = SkinLike();
   missing_function.imports[1].names.push_back("NoSuchFunction");
-  PeSpec missing_ordinal = SkinLike();
+  PeRecipe missing_ordinal = SkinLike();
   missing_ordinal.imports[1].ordinals.push_back(99);
-  PeSpec missing_library = SkinLike();
+  PeRecipe missing_library = SkinLike();
   missing_library.imports.push_back({"gdi32.dll", {"BitBlt"}, {}});
-  PeSpec wrong_case = SkinLike();
+  PeRecipe wrong_case = SkinLike();
   wrong_case.imports[0].names[0] = "getprocessheap";
-  for (const PeSpec& spec : {missing_function, missing_ordinal, missing_library, wrong_case}) {
+  for (const PeRecipe& recipe : {missing_function, missing_ordinal, missing_library, wrong_case}) {
     system.loaded.clear();
     system.freed.clear();
-    EXPECT_FALSE(LoadLibraryFromMemory(system, Bytes(samples::Pe(spec).bytes)));
+    EXPECT_FALSE(LoadLibraryFromMemory(system, Bytes(samples::Pe(recipe).bytes)));
     EXPECT_FALSE(system.loaded.empty());
     EXPECT_THAT(system.freed, ::testing::UnorderedElementsAreArray(system.loaded));
     EXPECT_EQ(system.OpenLibraries(), 0);
@@ -200,9 +200,9 @@ TEST(FindExport, ExactNameWhereverItStandsInTheTable) {
   HeapAddressSpace system;
   for (const auto& names : std::vector<std::vector<std::string>>{
            {"SkinH_AttachRes", "SkinH_Detach", "Zzz"}, {"Aaa", "SkinH_Detach", "SkinH_AttachRes"}}) {
-    PeSpec spec;
-    spec.exports = names;
-    auto module = LoadLibraryFromMemory(system, Bytes(samples::Pe(spec).bytes));
+    PeRecipe recipe;
+    recipe.exports = names;
+    auto module = LoadLibraryFromMemory(system, Bytes(samples::Pe(recipe).bytes));
     ASSERT_TRUE(module);
     const std::size_t index = names[0] == "SkinH_AttachRes" ? 0 : 2;
     EXPECT_EQ(FindExport(*module, "SkinH_AttachRes"), module->base() + samples::kTextRva + 16 * index);
@@ -213,7 +213,7 @@ TEST(FindExport, ExactNameWhereverItStandsInTheTable) {
     EXPECT_EQ(FindExport(*module, "SkinH_AttachRess"), 0u);
     EXPECT_EQ(FindExport(*module, ""), 0u);
   }
-  PeSpec none;
+  PeRecipe none;
   none.exports.clear();
   auto module = LoadLibraryFromMemory(system, Bytes(samples::Pe(none).bytes));
   ASSERT_TRUE(module);
@@ -223,13 +223,13 @@ TEST(FindExport, ExactNameWhereverItStandsInTheTable) {
 TEST(LoadLibraryFromMemory, RefusesImagesOfAnotherMachineAndWithoutSpace) {
   HeapAddressSpace i386(Machine::kI386);
   HeapAddressSpace amd64(Machine::kAmd64);
-  PeSpec spec32, spec64;
-  spec64.is64 = true;
-  EXPECT_FALSE(LoadLibraryFromMemory(i386, Bytes(samples::Pe(spec64).bytes)));
-  EXPECT_FALSE(LoadLibraryFromMemory(amd64, Bytes(samples::Pe(spec32).bytes)));
-  EXPECT_TRUE(LoadLibraryFromMemory(amd64, Bytes(samples::Pe(spec64).bytes)));
+  PeRecipe recipe32, recipe64;
+  recipe64.is64 = true;
+  EXPECT_FALSE(LoadLibraryFromMemory(i386, Bytes(samples::Pe(recipe64).bytes)));
+  EXPECT_FALSE(LoadLibraryFromMemory(amd64, Bytes(samples::Pe(recipe32).bytes)));
+  EXPECT_TRUE(LoadLibraryFromMemory(amd64, Bytes(samples::Pe(recipe64).bytes)));
   i386.refuse_all = true;
-  EXPECT_FALSE(LoadLibraryFromMemory(i386, Bytes(samples::Pe(spec32).bytes)));
+  EXPECT_FALSE(LoadLibraryFromMemory(i386, Bytes(samples::Pe(recipe32).bytes)));
 }
 
 // A 32-bit image may not be placed where its addresses would not fit.
@@ -237,7 +237,7 @@ TEST(LoadLibraryFromMemory, RefusesA32BitImageAbove4GiB) {
   HeapAddressSpace system;
   system.honour_preferred_base = false;
   system.next_free_address = 0x1FFFF0000ull;
-  EXPECT_FALSE(LoadLibraryFromMemory(system, Bytes(samples::Pe(PeSpec{}).bytes)));
+  EXPECT_FALSE(LoadLibraryFromMemory(system, Bytes(samples::Pe(PeRecipe{}).bytes)));
   EXPECT_EQ(system.LiveRegions(), 0u);
 }
 
@@ -324,9 +324,9 @@ TEST(LoadLibraryFromMemory, RefusesCorruptImages) {
 
 TEST(FindExport, DamagedExportTablesGiveNothing) {
   HeapAddressSpace system;
-  PeSpec spec;
-  spec.exports = {"SkinH_AttachRes"};
-  const samples::PeImage pe = samples::Pe(spec);
+  PeRecipe recipe;
+  recipe.exports = {"SkinH_AttachRes"};
+  const samples::PeImage pe = samples::Pe(recipe);
   const std::size_t dir = 0x800 + (pe.export_directory_rva - samples::kRdataRva);
   const std::vector<std::pair<const char*, std::function<void(std::string&)>>> damages = {
       {"names outside", [&](std::string& s) { Put32(s, dir + 32, 0x6FFE); }},

@@ -157,8 +157,12 @@ TEST(DecodePicture, RefusesHugeDimensionsBeforeAllocating) {
   bmp_header[14] = '\x28', bmp_header[15] = bmp_header[16] = bmp_header[17] = '\xFF';
   EXPECT_TRUE(DecodePicture(bmp_header).empty());
   std::string gif = samples::Gif(4, 4, {{1, 2, 3}}, 0);
+  std::string gif_frame = gif;
   gif[6] = gif[7] = gif[8] = gif[9] = '\xFF';  // 65535 x 65535 screen
   EXPECT_TRUE(DecodePicture(gif).empty());
+  const std::size_t image = gif_frame.find('\x2C');
+  gif_frame[image + 5] = gif_frame[image + 6] = gif_frame[image + 7] = gif_frame[image + 8] = '\xFF';
+  EXPECT_TRUE(DecodePicture(gif_frame).empty());  // one frame of 65535 x 65535
 }
 
 }  // namespace

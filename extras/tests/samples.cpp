@@ -201,9 +201,9 @@ std::string Pcx1(int width, int height) {
   return s;
 }
 
-PeImage Pe(const PeSpec& spec) {
-  const uint32_t w = spec.is64 ? 8 : 4;
-  const uint32_t optional_size = spec.is64 ? 240 : 224;
+PeImage Pe(const PeRecipe& recipe) {
+  const uint32_t w = recipe.is64 ? 8 : 4;
+  const uint32_t optional_size = recipe.is64 ? 240 : 224;
   const uint32_t nt = 0x80;
   PeImage out;
   out.nt_offset = nt;
@@ -212,25 +212,25 @@ PeImage Pe(const PeSpec& spec) {
   Put32(s, 0x3C, nt);
   std::memcpy(&s[nt], "PE\0\0", 4);
   const uint32_t file = nt + 4;
-  Put16(s, file, spec.is64 ? 0x8664 : 0x014C);
+  Put16(s, file, recipe.is64 ? 0x8664 : 0x014C);
   Put16(s, file + 2, 5);
   Put16(s, file + 16, optional_size);
-  Put16(s, file + 18, spec.is64 ? 0x2022 : 0x2102);
+  Put16(s, file + 18, recipe.is64 ? 0x2022 : 0x2102);
   const uint32_t opt = file + 20;
-  Put16(s, opt, spec.is64 ? 0x20B : 0x10B);
-  Put32(s, opt + 16, spec.entry_point ? kTextRva + 0x100 : 0);
+  Put16(s, opt, recipe.is64 ? 0x20B : 0x10B);
+  Put32(s, opt + 16, recipe.entry_point ? kTextRva + 0x100 : 0);
   Put32(s, opt + 20, kTextRva);
-  if (spec.is64) {
-    Put64(s, opt + 24, spec.image_base);
+  if (recipe.is64) {
+    Put64(s, opt + 24, recipe.image_base);
   } else {
-    Put32(s, opt + 28, static_cast<uint32_t>(spec.image_base));
+    Put32(s, opt + 28, static_cast<uint32_t>(recipe.image_base));
   }
   Put32(s, opt + 32, 0x1000);
   Put32(s, opt + 36, 0x200);
   Put32(s, opt + 56, kImageSize);
   Put32(s, opt + 60, 0x400);
   Put16(s, opt + 68, 2);
-  const uint32_t dirs = opt + (spec.is64 ? 112 : 96);
+  const uint32_t dirs = opt + (recipe.is64 ? 112 : 96);
   Put32(s, dirs - 4, 16);
 
   struct Sec {
@@ -261,26 +261,26 @@ PeImage Pe(const PeSpec& spec) {
 
   // Code: a return instruction for every export and the entry point.
   for (uint32_t i = 0; i < 0x200; ++i) s[0x400 + i] = '\xCC';
-  for (std::size_t i = 0; i < spec.exports.size(); ++i) s[0x400 + 16 * i] = '\xC3';
+  for (std::size_t i = 0; i < recipe.exports.size(); ++i) s[0x400 + 16 * i] = '\xC3';
   s[0x400 + 0x100] = '\xC3';
 
   // Address entries and their relocation block.
   std::string block;
-  for (int i = 0; i < spec.address_entries; ++i) {
+  for (int i = 0; i < recipe.address_entries; ++i) {
     const uint32_t rva = kDataRva + 8 * static_cast<uint32_t>(i);
-    const uint64_t value = spec.image_base + kTextRva + 16 * static_cast<uint32_t>(i);
-    if (spec.is64) {
+    const uint64_t value = recipe.image_base + kTextRva + 16 * static_cast<uint32_t>(i);
+    if (recipe.is64) {
       Put64(s, file_of(rva), value);
     } else {
       Put32(s, file_of(rva), static_cast<uint32_t>(value));
     }
     out.address_entry_rvas.push_back(rva);
     out.address_entry_values.push_back(value);
-    Add16(block, ((spec.is64 ? 10u : 3u) << 12) | (rva - kDataRva));
+    Add16(block, ((recipe.is64 ? 10u : 3u) << 12) | (rva - kDataRva));
   }
   if (block.size() % 4) Add16(block, 0);  // an entry of no kind pads the block
   out.relocation_rva = kRelocRva;
-  if (spec.relocations && !block.empty()) {
+  if (recipe.relocations && !block.empty()) {
     Put32(s, file_of(kRelocRva), kDataRva);
     Put32(s, file_of(kRelocRva) + 4, static_cast<uint32_t>(8 + block.size()));
     std::memcpy(&s[file_of(kRelocRva) + 8], block.data(), block.size());
@@ -301,20 +301,20 @@ PeImage Pe(const PeSpec& spec) {
     std::memcpy(&s[file_of(at)], name.data(), name.size());
     return at;
   };
-  if (!spec.imports.empty()) {
-    const uint32_t descriptors = take(20 * static_cast<uint32_t>(spec.imports.size() + 1));
+  if (!recipe.imports.empty()) {
+    const uint32_t descriptors = take(20 * static_cast<uint32_t>(recipe.imports.size() + 1));
     out.import_directory_rva = descriptors;
     Put32(s, dirs + 8, descriptors);
-    Put32(s, dirs + 12, 20 * static_cast<uint32_t>(spec.imports.size() + 1));
-    for (std::size_t k = 0; k < spec.imports.size(); ++k) {
-      const PeImport& imp = spec.imports[k];
+    Put32(s, dirs + 12, 20 * static_cast<uint32_t>(recipe.imports.size() + 1));
+    for (std::size_t k = 0; k < recipe.imports.size(); ++k) {
+      const PeImport& imp = recipe.imports[k];
       const uint32_t count = static_cast<uint32_t>(imp.names.size() + imp.ordinals.size());
       const uint32_t lookup = take((count + 1) * w);
       const uint32_t slots = take((count + 1) * w);
       const uint32_t name = put_name(imp.library);
       uint32_t j = 0;
       const auto put_thunk = [&](uint64_t v) {
-        if (spec.is64) {
+        if (recipe.is64) {
           Put64(s, file_of(lookup + j * w), v);
           Put64(s, file_of(slots + j * w), v);
         } else {
@@ -325,15 +325,15 @@ PeImage Pe(const PeSpec& spec) {
         ++j;
       };
       for (const std::string& fn : imp.names) put_thunk(put_name(std::string("\0\0", 2) + fn));
-      for (uint16_t ord : imp.ordinals) put_thunk((spec.is64 ? (uint64_t{1} << 63) : (1u << 31)) | ord);
+      for (uint16_t ord : imp.ordinals) put_thunk((recipe.is64 ? (uint64_t{1} << 63) : (1u << 31)) | ord);
       const uint32_t d = file_of(descriptors + 20 * static_cast<uint32_t>(k));
       Put32(s, d, lookup);
       Put32(s, d + 12, name);
       Put32(s, d + 16, slots);
     }
   }
-  if (!spec.exports.empty()) {
-    const uint32_t n = static_cast<uint32_t>(spec.exports.size());
+  if (!recipe.exports.empty()) {
+    const uint32_t n = static_cast<uint32_t>(recipe.exports.size());
     const uint32_t dir = take(40);
     const uint32_t functions = take(4 * n);
     const uint32_t names = take(4 * n);
@@ -341,7 +341,7 @@ PeImage Pe(const PeSpec& spec) {
     const uint32_t dll = put_name("skin.dll");
     for (uint32_t i = 0; i < n; ++i) {
       Put32(s, file_of(functions + 4 * i), kTextRva + 16 * i);
-      Put32(s, file_of(names + 4 * i), put_name(spec.exports[i]));
+      Put32(s, file_of(names + 4 * i), put_name(recipe.exports[i]));
       Put16(s, file_of(ordinals + 2 * i), i);
     }
     const uint32_t d = file_of(dir);

@@ -34,7 +34,7 @@ struct PeImport {
   std::vector<std::string> names;
   std::vector<uint16_t> ordinals;
 };
-struct PeSpec {
+struct PeRecipe {
   bool is64 = false;
   uint64_t image_base = 0x10000000;
   std::vector<std::string> exports;  // in name-table order; export i's code is at kTextRva + 16 * i
@@ -60,6 +60,6 @@ inline constexpr uint32_t kRdataRva = 0x3000;
 inline constexpr uint32_t kRelocRva = 0x5000;
 inline constexpr uint32_t kBssRva = 0x6000;
 inline constexpr uint32_t kImageSize = 0x7000;
-PeImage Pe(const PeSpec& spec);
+PeImage Pe(const PeRecipe& recipe);
 
 }  // namespace brevane::samples
