@@ -305,6 +305,8 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
     case Kind::kListBox: {
       entry.widget = gtk_scrolled_window_new(nullptr, nullptr);
       gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(entry.widget), GTK_POLICY_EXTERNAL, GTK_POLICY_ALWAYS);
+      // A classic scroll bar that is always there, not one that appears on hover.
+      gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(entry.widget), FALSE);
       gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(entry.widget), GTK_SHADOW_IN);
       GtkListStore* store = gtk_list_store_new(1, G_TYPE_STRING);
       entry.inner = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
