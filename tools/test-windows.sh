@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build: cross-compiles the program for 32-bit Windows (the
 # release build, build-win32/) and the program with its tests for 64-bit
-# Windows (build-win64/), then runs the 64-bit tests under Wine.
+# Windows (build-win64/), then runs the 64-bit tests under Wine. The
+# program lands in build-win32/app/brevane.exe (and build-win64/app/).
 #
 # Wine gets a scratch prefix of its own (initialised once, then reused) and
 # no debug output. The window tests need a display: run this under xvfb-run
@@ -45,6 +46,9 @@ WINESERVER=$(dirname "$WINE")/wineserver
 command -v "$WINESERVER" >/dev/null 2>&1 || WINESERVER=wineserver
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$WINE" wineboot -i >/dev/null 2>&1 || true
+  # Windows not managed by an X window manager: with none running (Xvfb),
+  # Wine would wait two seconds for one on every window it hides.
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   "$WINESERVER" -w || true
 fi
 # Keep one wine server, with Wine's own background services, alive across

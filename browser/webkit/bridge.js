@@ -138,10 +138,12 @@ globalThis.__brevaneBridge = (function () {
     const state = liveState(el);
     let out = '<' + name;
     const seen = new Set();
-    for (const attr of Array.from(el.attributes)) {
+    const attributes = el.attributes;
+    for (let i = 0; i < attributes.length; ++i) {
+      const attr = attributes[i];
       const lname = attr.name.toLowerCase();
       seen.add(lname);
-      if (state && lname in state) {
+      if (state && Object.prototype.hasOwnProperty.call(state, lname)) {
         const live = state[lname];
         if (typeof live === 'boolean') {
           if (live) out += ' ' + lname.toUpperCase();

@@ -178,6 +178,22 @@ int32_t WebKitDomObject::Invoke(std::string_view name, InvokeKind kind, const st
 
 // ---- WebKitBridge -----------------------------------------------------------
 
+// The web view's signals the bridge follows.
+struct BridgeSignals {
+  static void IsLoading(WebKitWebView* view, GParamSpec*, gpointer self) {
+    static_cast<WebKitBridge*>(self)->navigation_pending_ = webkit_web_view_is_loading(view);
+  }
+  static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+    auto* bridge = static_cast<WebKitBridge*>(self);
+    if (event == WEBKIT_LOAD_STARTED) bridge->navigation_pending_ = true;
+    if (event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED) bridge->navigation_pending_ = false;
+    if (event == WEBKIT_LOAD_COMMITTED) ++bridge->page_epoch_;
+  }
+  static void Terminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
+    ++static_cast<WebKitBridge*>(self)->page_epoch_;
+  }
+};
+
 std::shared_ptr<WebKitBridge> WebKitBridge::For(WebKitWebView* view) {
   auto* holder = static_cast<BridgeHolder*>(g_object_get_data(G_OBJECT(view), kDataKey));
   if (!holder) {
@@ -194,24 +210,10 @@ WebKitBridge::WebKitBridge(WebKitWebView* view)
   // is-loading turns on as soon as a load is requested, while the old
   // document is still shown; the load's commit brings the new document.
   navigation_pending_ = webkit_web_view_is_loading(view_);
-  loading_handler_ = g_signal_connect(view_, "notify::is-loading", G_CALLBACK(+[](WebKitWebView* view, GParamSpec*, gpointer self) {
-                                        static_cast<WebKitBridge*>(self)->navigation_pending_ =
-                                            webkit_web_view_is_loading(view);
-                                      }),
-                                      this);
-  load_changed_handler_ = g_signal_connect(view_, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
-                                             auto* bridge = static_cast<WebKitBridge*>(self);
-                                             if (event == WEBKIT_LOAD_STARTED) bridge->navigation_pending_ = true;
-                                             if (event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED)
-                                               bridge->navigation_pending_ = false;
-                                             if (event == WEBKIT_LOAD_COMMITTED) ++bridge->page_epoch_;
-                                           }),
-                                           this);
-  terminated_handler_ = g_signal_connect(view_, "web-process-terminated",
-                                         G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
-                                           ++static_cast<WebKitBridge*>(self)->page_epoch_;
-                                         }),
-                                         this);
+  loading_handler_ = g_signal_connect(view_, "notify::is-loading", G_CALLBACK(BridgeSignals::IsLoading), this);
+  load_changed_handler_ = g_signal_connect(view_, "load-changed", G_CALLBACK(BridgeSignals::LoadChanged), this);
+  terminated_handler_ =
+      g_signal_connect(view_, "web-process-terminated", G_CALLBACK(BridgeSignals::Terminated), this);
   // Every later page of the main frame gets the bridge as it starts, so its
   // first call needs no installing round trip; a page already shown gets it
   // with its first call.

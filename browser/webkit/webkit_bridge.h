@@ -71,6 +71,8 @@ class WebKitBridge : public std::enable_shared_from_this<WebKitBridge> {
   int64_t round_trips() const { return round_trips_; }
 
  private:
+  friend struct BridgeSignals;
+
   // Sends one request (a JSON object without its closing brace) and waits.
   int32_t Request(std::string request, int32_t timeout_ms, Variant* result);
   int32_t RequestHere(const std::string& request, int32_t timeout_ms, Variant* result);

@@ -28,6 +28,10 @@ DomRef WebKitEngine::TopDocument(WindowHandle document_window, int32_t timeout_m
   if (view) {
     auto bridge = WebKitBridge::For(view);
     bridge->SetTimeout(call_timeout_ms_);
+    std::erase_if(bridges_, [](const std::weak_ptr<WebKitBridge>& served) { return served.expired(); });
+    bool known = false;
+    for (const auto& served : bridges_) known = known || served.lock() == bridge;
+    if (!known) bridges_.push_back(bridge);
     Variant v;
     code = bridge->TopDocument(timeout_ms, &v);
     document = v.ToObject();
@@ -43,6 +47,11 @@ DomRef WebKitEngine::FrameDocument(const DomRef& content_window) {
   Variant v;
   if (window->bridge().FrameDocument(*window, &v) != dom_error::kOk) return nullptr;
   return v.ToObject();
+}
+
+void PrepareWebView(WebKitWebView* view) {
+  WebKitBridge::For(view);
+  SilenceScriptDialogs(view);
 }
 
 void SilenceScriptDialogs(WebKitWebView* view) {
@@ -66,6 +75,8 @@ void SilenceScriptDialogs(WebKitWebView* view) {
 
 void WebKitEngine::SetCallTimeout(int32_t milliseconds) {
   call_timeout_ms_ = milliseconds > 0 ? milliseconds : kDefaultBridgeTimeoutMs;
+  for (const auto& served : bridges_)
+    if (auto bridge = served.lock()) bridge->SetTimeout(call_timeout_ms_);
 }
 
 }  // namespace brevane

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 typedef struct _WebKitWebView WebKitWebView;
 
 namespace brevane {
+
+class WebKitBridge;
 
 // The window tree the engine searches: the Linux shell's table of widget
 // handles.
@@ -54,20 +57,28 @@ class WebKitEngine : public Engine {
   // engine.
   DomRef FrameDocument(const DomRef& content_window) override;
 
-  // Time-out of each member call on the objects of a web view; it takes
-  // effect for the whole view at its next TopDocument.
+  // Time-out of each member call on the objects of the web views this
+  // engine serves, from now on.
   void SetCallTimeout(int32_t milliseconds);
   int32_t CallTimeout() const { return call_timeout_ms_; }
 
  private:
   WidgetTable& widgets_;
   int32_t call_timeout_ms_ = kDefaultBridgeTimeoutMs;
+  std::vector<std::weak_ptr<WebKitBridge>> bridges_;
 };
+
+// Makes a new web view ready for the engine; the shell calls it once, right
+// after creating the view and before its first load. It attaches the
+// document bridge at once (otherwise it comes with the first TopDocument),
+// so every page gets the bridge as it starts and the engine follows every
+// load from its beginning, and it silences script dialogs as below.
+void PrepareWebView(WebKitWebView* view);
 
 // Answers the page's script dialogs without showing them, as a silent
 // browser control does, so no dialog ever stops a run: alerts are dismissed,
 // confirmations (leaving a page included) accepted, prompts get their
-// default text. The shell calls it once for its web view.
+// default text.
 void SilenceScriptDialogs(WebKitWebView* view);
 
 // Class name under which the shell registers the web view, so binding from

@@ -72,6 +72,19 @@ class DocumentBrowserOnWebKitTest : public ::testing::Test {
                     "</body></html>");
   }
 
+  // A board page whose thread table sits in a frame of the same origin,
+  // next to a frame of another origin that also holds tables.
+  void AddFramedBoard() {
+    elsewhere_.AddPage("/ads.html", "<html><body><table><tr><td>ad</td></tr></table>"
+                                    "<table><tr><td><em>0</em></td></tr></table></body></html>");
+    server_.AddPage("/list.html", "<html><body><table class=\"threads\"><tr><td><em>0</em></td></tr></table>"
+                                  "</body></html>");
+    server_.AddPage("/framed.html", "<html><head><title>Framed</title></head><body>"
+                                    "<table><tr><td>top</td></tr></table>"
+                                    "<iframe src=\"" + elsewhere_.Url("/ads.html") + "\"></iframe>"
+                                    "<iframe src=\"/list.html\"></iframe></body></html>");
+  }
+
   // Navigates and waits for the page as the core does.
   void Open(const char* path) {
     browser_.NavigateBrowser(Utf8ToGbk(server_.Url(path)));
@@ -79,6 +92,7 @@ class DocumentBrowserOnWebKitTest : public ::testing::Test {
   }
 
   LoopbackServer server_;
+  LoopbackServer elsewhere_;  // another port: another origin
   WebViewControl control_;
   MainLoopPause pause_;
   DocumentBinding binding_;
@@ -116,6 +130,30 @@ TEST_F(DocumentBrowserOnWebKitTest, ReplyGoesIntoTheEditorFrameAndTheSeventhButt
   EXPECT_EQ(GetUtf8(sent, "innerText"), "<b>reply</b> 中文");
   // Only six inputs and one button qualify: an eighth is not there.
   EXPECT_EQ(browser_.ClickButton("8"), 0);
+}
+
+TEST_F(DocumentBrowserOnWebKitTest, FramesOfAnotherOriginAreLeftOut) {
+  AddFramedBoard();
+  Open("/framed.html");
+  ASSERT_EQ(binding_.DocumentList.size(), 2u);
+  EXPECT_EQ(browser_.ReadTableHtml(2), "<TABLE class=threads><TBODY><TR><TD><EM>0</EM></TD></TR></TBODY></TABLE>");
+  EXPECT_EQ(browser_.ReadTableHtml(3), "");
+}
+
+TEST_F(DocumentBrowserOnWebKitTest, AHungPageMakesTheOperationsFailInsteadOfFreezing) {
+  server_.AddPage("/hang.html", "<html><head><title>Hang</title></head><body><table><tr><td>t</td></tr></table>"
+                                "<input type=\"button\" value=\"h\" onclick=\"while (true) {}\"></body></html>");
+  Open("/hang.html");
+  H().engine().SetCallTimeout(500);
+  EXPECT_EQ(browser_.ClickButton("1"), 0);
+  EXPECT_EQ(browser_.WaitForPage(browser_.BrowserWindowHandle(), 1500), 0);
+  EXPECT_EQ(browser_.ReadTableHtml(1), "");
+  EXPECT_EQ(browser_.FillEditor("1", "x"), 0);
+  H().TerminateWebProcess();
+  H().engine().SetCallTimeout(10000);
+  // The next page comes up in a fresh web process.
+  Open("/login.html");
+  EXPECT_GT(FindText(browser_.ReadFormHtml("3"), "CHECKED"), 0);
 }
 
 }  // namespace

@@ -91,6 +91,12 @@ TEST(WebKitEngineTest, OuterHtmlShowsTheControlsCurrentState) {
   EXPECT_EQ(OuterHtml(document, "cb"), "<INPUT id=cb type=checkbox name=remember>");
   EXPECT_EQ(OuterHtml(document, "tx"), "<INPUT id=tx type=text name=user value=typed>");
   EXPECT_EQ(OuterHtml(document, "o2"), "<OPTION id=o2 value=2>y</OPTION>");
+  // Attribute names that are names of object members are plain attributes.
+  DomRef odd = ById(document, "tx");
+  int32_t code = -1;
+  Call(odd, "setAttribute", {Variant("constructor"), Variant("c")}, &code);
+  EXPECT_EQ(code, dom_error::kOk);
+  EXPECT_EQ(OuterHtml(document, "tx"), "<INPUT id=tx type=text name=user value=typed constructor=c>");
   EXPECT_EQ(Put(ById(document, "cb"), "CHECKED", Variant(true)), dom_error::kOk);
   EXPECT_EQ(OuterHtml(document, "cb"), "<INPUT id=cb type=checkbox name=remember CHECKED>");
 }

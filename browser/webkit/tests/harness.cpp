@@ -52,7 +52,7 @@ WebViewHarness::WebViewHarness() {
                      if (event == WEBKIT_LOAD_FINISHED) static_cast<WebViewHarness*>(self)->load_finished_ = true;
                    }),
                    this);
-  SilenceScriptDialogs(view_);
+  PrepareWebView(view_);
   widgets_ = new TestWidgets(view_);
   engine_ = new WebKitEngine(*widgets_);
   // Generous time-outs: test machines run many programs at once.
@@ -145,44 +145,58 @@ void LoopbackServer::ReleaseHeldPages() {
 }
 
 void LoopbackServer::Serve() {
+  // One thread per connection: a connection the browser opens ahead and
+  // leaves idle must not hold up the others.
   while (!stopping_) {
     int client = accept(listener_, nullptr, nullptr);
     if (client < 0) {
-      if (stopping_) return;
+      if (stopping_) break;
       continue;
     }
-    std::string request;
-    char buffer[4096];
-    while (request.find("\r\n\r\n") == std::string::npos) {
-      ssize_t n = recv(client, buffer, sizeof buffer, 0);
-      if (n <= 0) break;
-      request.append(buffer, static_cast<size_t>(n));
-    }
-    std::string path;
-    size_t first = request.find(' ');
-    if (first != std::string::npos) path = request.substr(first + 1, request.find(' ', first + 1) - first - 1);
-    std::string body;
-    bool found = false;
-    {
-      std::unique_lock lock(mutex_);
-      if (held_.count(path)) release_.wait(lock, [this] { return released_; });
-      auto it = pages_.find(path);
-      if (it != pages_.end()) {
-        body = it->second;
-        found = true;
-      }
-    }
-    std::string response = std::string(found ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n") +
-                           "Content-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-    size_t sent = 0;
-    while (sent < response.size()) {
-      ssize_t n = send(client, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
-      if (n <= 0) break;
-      sent += static_cast<size_t>(n);
-    }
-    close(client);
+    std::lock_guard lock(mutex_);
+    clients_.push_back(client);
+    connections_.emplace_back([this, client] { Answer(client); });
   }
+  {
+    std::lock_guard lock(mutex_);
+    for (int client : clients_) shutdown(client, SHUT_RDWR);
+  }
+  for (auto& connection : connections_) connection.join();
+  for (int client : clients_) close(client);
+}
+
+void LoopbackServer::Answer(int client) {
+  std::string request;
+  char buffer[4096];
+  while (request.find("\r\n\r\n") == std::string::npos) {
+    ssize_t n = recv(client, buffer, sizeof buffer, 0);
+    if (n <= 0) return;
+    request.append(buffer, static_cast<size_t>(n));
+  }
+  std::string path;
+  size_t first = request.find(' ');
+  if (first != std::string::npos) path = request.substr(first + 1, request.find(' ', first + 1) - first - 1);
+  std::string body;
+  bool found = false;
+  {
+    std::unique_lock lock(mutex_);
+    if (held_.count(path)) release_.wait(lock, [this] { return released_; });
+    auto it = pages_.find(path);
+    if (it != pages_.end()) {
+      body = it->second;
+      found = true;
+    }
+  }
+  std::string response = std::string(found ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n") +
+                         "Content-Type: text/html; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
+                         "\r\nConnection: close\r\n\r\n" + body;
+  size_t sent = 0;
+  while (sent < response.size()) {
+    ssize_t n = send(client, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;
+    sent += static_cast<size_t>(n);
+  }
+  shutdown(client, SHUT_WR);
 }
 
 }  // namespace brevane::testing

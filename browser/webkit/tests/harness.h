@@ -82,6 +82,7 @@ class LoopbackServer {
 
  private:
   void Serve();
+  void Answer(int client);
   int listener_ = -1;
   int port_ = 0;
   std::mutex mutex_;
@@ -90,6 +91,8 @@ class LoopbackServer {
   bool released_ = false;
   std::condition_variable release_;
   std::atomic<bool> stopping_{false};
+  std::vector<int> clients_;
+  std::vector<std::thread> connections_;
   std::thread thread_;
 };
 

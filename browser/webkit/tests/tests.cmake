@@ -5,15 +5,8 @@ add_library(brevane_webkit_harness STATIC ${CMAKE_CURRENT_LIST_DIR}/harness.cpp)
 brevane_defaults(brevane_webkit_harness)
 target_link_libraries(brevane_webkit_harness PUBLIC brevane_webkit PkgConfig::WEBKIT)
 
-# Without the browser layer in the build, the programs bring Variant's
-# conversions themselves.
-set(BREVANE_WEBKIT_TEST_EXTRAS)
-if(NOT TARGET brevane_browser)
-  set(BREVANE_WEBKIT_TEST_EXTRAS ${CMAKE_CURRENT_LIST_DIR}/variant_conversions.cpp)
-endif()
-
 function(brevane_webkit_test name)
-  add_executable(${name} ${ARGN} ${BREVANE_WEBKIT_TEST_EXTRAS})
+  add_executable(${name} ${ARGN})
   brevane_defaults(${name})
   target_link_libraries(${name} PRIVATE brevane_webkit_harness GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
@@ -21,9 +14,5 @@ function(brevane_webkit_test name)
 endfunction()
 
 brevane_webkit_test(webkit_engine_tests ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp)
-
-# The browser operations over this engine, when the browser layer is built.
-if(TARGET brevane_browser)
-  brevane_webkit_test(webkit_browser_tests ${CMAKE_CURRENT_LIST_DIR}/document_browser_test.cpp)
-  target_link_libraries(webkit_browser_tests PRIVATE brevane_browser)
-endif()
+# The browser operations over this engine.
+brevane_webkit_test(webkit_browser_tests ${CMAKE_CURRENT_LIST_DIR}/document_browser_test.cpp)

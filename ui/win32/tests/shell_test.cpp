@@ -8,11 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/text/charset.h"
 #include "ui/names.h"
+#include "ui/win32/pause_win32.h"
 #include "ui/win32/text_win32.h"
+#include "ui/win32/worker_proxies.h"
 
 namespace brevane::win32 {
 namespace {
@@ -244,6 +247,33 @@ TEST_F(ShellTest, BannerPressReportsPositionAndPictureDecodesStretch) {
   ASSERT_EQ(Count(Routine::kOpenBannerLink), 1);
   EXPECT_EQ(delivered_.back().args.first, 30);
   EXPECT_EQ(delivered_.back().args.second, 12);
+}
+
+TEST_F(ShellTest, TheLoginWorkersControlCallsRunOnTheWindowThread) {
+  ASSERT_TRUE(MarkWindowThread());
+  const DWORD window_thread = GetCurrentThreadId();
+  DWORD routine_thread = 0;
+  window_.SetRoutineRunner([&](Routine routine, const EventArgs&) -> int32_t {
+    if (routine == Routine::kPostReply) routine_thread = GetCurrentThreadId();
+    return 0;
+  });
+  Text read_back;
+  bool done = false;
+  std::thread worker([&] {
+    WorkerControls controls(window_);
+    controls.WriteControlProperty(names::kMainWindow, prop::kCaption, Utf8ToGbk("正在登录..."));
+    controls.WriteControlProperty(names::kStartButton, prop::kDisabled, false);
+    read_back = AsText(controls.ReadControlProperty(names::kMainWindow, prop::kCaption));
+    controls.RaiseFeedbackEvent(names::kBoardsLabel);
+    done = true;
+  });
+  // The window thread meanwhile waits in a pause, as during a run.
+  Win32Pause pause;
+  for (int i = 0; i < 200 && !done; ++i) pause.For(10);
+  worker.join();
+  EXPECT_EQ(read_back, Utf8ToGbk("正在登录..."));
+  EXPECT_TRUE(IsWindowEnabled(window_.ControlWindow(names::kStartButton)));
+  EXPECT_EQ(routine_thread, window_thread);
 }
 
 TEST_F(ShellTest, EscapeInAChildEditBoxClosesTheWindow) {
