@@ -17,6 +17,10 @@ START_BUTTON = (TABS[0] + 415, TABS[1] + 157, 91, 32)
 STOP_BUTTON = (TABS[0] + 541, TABS[1] + 157, 90, 32)
 LOGIN_BUTTON = (TABS[0] + 112, TABS[1] + 156, 86, 32)
 BOARDS_BOX = (TABS[0] + 9, TABS[1] + 50, 388, 95)
+REPLIES_BOX = (TABS[0] + 6, TABS[1] + 57, 790, 147)
+# The second tab header: its exact place is the theme's; this point lies on
+# it with the compact headers the shell sets.
+SECOND_TAB = (TABS[0] + 100, TABS[1] + 2, 54, 16)
 
 
 def xdotool(*args, check=True):

@@ -119,7 +119,9 @@ def main():
 
             program.click(STOP_BUTTON)
             wait_for(lambda: program.title() == "已停止监控", 30, "the title 已停止监控")
+            time.sleep(0.3)  # let the sampler see the last title too
             sampler.running = False
+            sampler.join()
             titles = sampler.titles
             print("titles:", titles)
             expected = ["正在登录...", "登录成功", "监控[1]...", "回贴[1]..." + REPLY_1, "监控[2]...",
@@ -140,7 +142,11 @@ def main():
             program.key("Return")
             program.type(added)
             expect = gbk("\r\n".join(boards + [added]))
-            wait_for(lambda: open(boards_ini, "rb").read() == expect, 10, "版块.ini with the typed line")
+            try:
+                wait_for(lambda: open(boards_ini, "rb").read() == expect, 10, "版块.ini with the typed line")
+            except AssertionError:
+                print("版块.ini holds:", open(boards_ini, "rb").read().decode("gbk", "replace"))
+                raise
             assert before != expect
 
             program.key("Escape")

@@ -99,6 +99,19 @@ const char* ClassOf(int kind) {
   return "GtkWidget";
 }
 
+// Top of the layer that carries the page controls, in the tab control: the
+// highest page control's top.
+int PageLayerTop() {
+  static const int top = [] {
+    int t = 1 << 20;
+    for (const layout::ControlDef& c : layout::Controls()) {
+      if (c.page != 0) t = std::min(t, c.top);
+    }
+    return std::max(t == (1 << 20) ? 0 : t, 0);
+  }();
+  return top;
+}
+
 // A capture-free lambda as a GLib signal callback.
 template <typename F>
 GCallback Cb(F f) {
@@ -224,16 +237,23 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
     }
     case Kind::kTabControl: {
       // The notebook draws its pages over sibling widgets that have windows
-      // of their own, so the page controls live on a layer above it (an
-      // overlay that lets clicks through where it has no control, so the
-      // tabs stay clickable). Their positions count from the notebook's
-      // top-left corner, tab headers included.
+      // of their own, so the page controls live on a layer above it. The
+      // layer begins below the tab headers, at the highest page control, so
+      // the tabs stay clickable; positions on it count from the notebook's
+      // top-left corner, tab headers included, less that offset.
       entry.widget = gtk_overlay_new();
       notebook_ = gtk_notebook_new();
       gtk_container_add(GTK_CONTAINER(entry.widget), notebook_);
       page_layer_ = gtk_fixed_new();
       gtk_overlay_add_overlay(GTK_OVERLAY(entry.widget), page_layer_);
-      gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(entry.widget), page_layer_, TRUE);
+      g_signal_connect(entry.widget, "get-child-position",
+                       Cb([](GtkOverlay* overlay, GtkWidget*, GdkRectangle* where, gpointer) -> gboolean {
+                         where->x = 0;
+                         where->y = PageLayerTop();
+                         where->width = gtk_widget_get_allocated_width(GTK_WIDGET(overlay));
+                         where->height = std::max(0, gtk_widget_get_allocated_height(GTK_WIDGET(overlay)) - where->y);
+                         return TRUE;
+                       }), nullptr);
       gtk_widget_set_can_focus(notebook_, FALSE);
       for (std::string_view page_caption : layout::PageCaptions()) {
         GtkWidget* page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
@@ -285,6 +305,8 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
     case Kind::kListBox: {
       entry.widget = gtk_scrolled_window_new(nullptr, nullptr);
       gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(entry.widget), GTK_POLICY_EXTERNAL, GTK_POLICY_ALWAYS);
+      // A classic scroll bar that is always there, not one that appears on hover.
+      gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(entry.widget), FALSE);
       gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(entry.widget), GTK_SHADOW_IN);
       GtkListStore* store = gtk_list_store_new(1, G_TYPE_STRING);
       entry.inner = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
@@ -327,7 +349,7 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
   if (def.page == 0) {
     gtk_layout_put(GTK_LAYOUT(fixed_), entry.widget, def.left, def.top);
   } else {
-    gtk_fixed_put(GTK_FIXED(page_layer_), entry.widget, def.left, def.top);
+    gtk_fixed_put(GTK_FIXED(page_layer_), entry.widget, def.left, def.top - PageLayerTop());
   }
   gtk_widget_set_size_request(entry.widget, def.width, def.height);
   gtk_widget_show_all(entry.widget);
@@ -353,7 +375,7 @@ void MainWindow::Place(Entry& e) {
   if (e.page == 0) {
     gtk_layout_move(GTK_LAYOUT(fixed_), e.widget, e.left, e.top);
   } else {
-    gtk_fixed_move(GTK_FIXED(page_layer_), e.widget, e.left, e.top);
+    gtk_fixed_move(GTK_FIXED(page_layer_), e.widget, e.left, e.top - PageLayerTop());
   }
   gtk_widget_set_size_request(e.widget, std::max(e.width, 0), std::max(e.height, 0));
 }
