@@ -22,12 +22,12 @@ if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1; then
   exit 0
 fi
 
-cmake -S . -B build-win32 -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S . -B build-win32 -G Ninja -DCMAKE_BUILD_TYPE=Release -DBREVANE_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/mingw-i686.cmake" \
   -DBREVANE_TESTS=OFF -DBREVANE_BENCHMARKS=OFF
 cmake --build build-win32 -j "$JOBS"
 
-cmake -S . -B build-win64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S . -B build-win64 -G Ninja -DCMAKE_BUILD_TYPE=Release -DBREVANE_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/mingw-x86_64.cmake" \
   -DBREVANE_TESTS=ON -DBREVANE_BENCHMARKS=OFF
 cmake --build build-win64 -j "$JOBS"

@@ -35,7 +35,7 @@ step() {
 }
 
 linux_build() {
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build -j "$JOBS"
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANE_WERROR=ON && cmake --build build -j "$JOBS"
 }
 # The end-to-end run drives a real window and a real forum; under heavy load
 # its title sampling can miss a step, so it gets one retry.

@@ -52,6 +52,59 @@ DomRef WebKitEngine::FrameDocument(const DomRef& content_window) {
 void PrepareWebView(WebKitWebView* view) {
   WebKitBridge::For(view);
   SilenceScriptDialogs(view);
+  RefuseDownloads(view);
+}
+
+namespace {
+
+bool IsAttachment(WebKitURIResponse* response) {
+  SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+  if (headers == nullptr) return false;
+  char* disposition = nullptr;
+  if (!soup_message_headers_get_content_disposition(headers, &disposition, nullptr)) return false;
+  const bool attachment = disposition != nullptr && g_ascii_strcasecmp(disposition, "attachment") == 0;
+  g_free(disposition);
+  return attachment;
+}
+
+}  // namespace
+
+void RefuseDownloads(WebKitWebView* view) {
+  // A response the view would save rather than show (sent as an attachment,
+  // or of a type it cannot display) is ignored before a byte of it is
+  // written anywhere.
+  g_signal_connect(view, "decide-policy",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                  gpointer) -> gboolean {
+                     if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+                     auto* response_decision = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+                     WebKitURIResponse* response = webkit_response_policy_decision_get_response(response_decision);
+                     if (IsAttachment(response) ||
+                         !webkit_response_policy_decision_is_mime_type_supported(response_decision)) {
+                       webkit_policy_decision_ignore(decision);
+                       return TRUE;
+                     }
+                     return FALSE;  // the view's own decision: show the page
+                   }),
+                   nullptr);
+  // Any download that starts all the same (a link with a download attribute,
+  // a script) is cancelled as it starts and never given a destination. The
+  // web context is shared by views, so it is told once.
+  WebKitWebContext* context = webkit_web_view_get_context(view);
+  static const char kRefusing[] = "brevane-refuses-downloads";
+  if (g_object_get_data(G_OBJECT(context), kRefusing) != nullptr) return;
+  g_object_set_data(G_OBJECT(context), kRefusing, GINT_TO_POINTER(1));
+  g_signal_connect(context, "download-started",
+                   G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download, gpointer) {
+                     g_signal_connect(download, "decide-destination",
+                                      G_CALLBACK(+[](WebKitDownload* refused, gchar*, gpointer) -> gboolean {
+                                        webkit_download_cancel(refused);
+                                        return TRUE;  // handled: no destination
+                                      }),
+                                      nullptr);
+                     webkit_download_cancel(download);
+                   }),
+                   nullptr);
 }
 
 void SilenceScriptDialogs(WebKitWebView* view) {

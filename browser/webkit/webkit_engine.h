@@ -72,8 +72,15 @@ class WebKitEngine : public Engine {
 // after creating the view and before its first load. It attaches the
 // document bridge at once (otherwise it comes with the first TopDocument),
 // so every page gets the bridge as it starts and the engine follows every
-// load from its beginning, and it silences script dialogs as below.
+// load from its beginning, it silences script dialogs and it refuses
+// downloads, as below.
 void PrepareWebView(WebKitWebView* view);
+
+// The view never saves a file: a response sent as an attachment or of a type
+// the view cannot show is ignored, and any download started otherwise is
+// cancelled before it has a destination, so no page can write, replace or
+// remove a file on the user's disk.
+void RefuseDownloads(WebKitWebView* view);
 
 // Answers the page's script dialogs without showing them, as a silent
 // browser control does, so no dialog ever stops a run: alerts are dismissed,

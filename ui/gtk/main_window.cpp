@@ -6,6 +6,7 @@
 #include <string>
 
 #include "browser/dom.h"
+#include "browser/webkit/webkit_engine.h"
 #include "core/text/charset.h"
 #include "ui/gtk/window_thread.h"
 #include "ui/names.h"
@@ -228,11 +229,11 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
     case Kind::kBrowser: {
       web_view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
       entry.widget = GTK_WIDGET(web_view_);
-      // Pages cannot open dialog boxes: every script dialog is answered as
-      // dismissed without being shown.
-      g_signal_connect(web_view_, "script-dialog",
-                       Cb([](WebKitWebView*, WebKitScriptDialog*, gpointer) -> gboolean { return TRUE; }),
-                       nullptr);
+      // The engine's own policy for every page shown: the document bridge
+      // attached from the first load, script dialogs answered without being
+      // shown (alerts closed, confirmations accepted, prompts given their
+      // default text, leaving a page allowed) and downloads refused.
+      PrepareWebView(web_view_);
       break;
     }
     case Kind::kTabControl: {

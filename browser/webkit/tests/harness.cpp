@@ -127,12 +127,18 @@ std::string LoopbackServer::Url(const std::string& path) const {
 
 void LoopbackServer::AddPage(const std::string& path, const std::string& utf8_html) {
   std::lock_guard lock(mutex_);
-  pages_[path] = utf8_html;
+  pages_[path] = Response{"text/html; charset=utf-8", "", utf8_html};
+}
+
+void LoopbackServer::AddResponse(const std::string& path, const std::string& content_type,
+                                 const std::string& extra_headers, const std::string& body) {
+  std::lock_guard lock(mutex_);
+  pages_[path] = Response{content_type, extra_headers, body};
 }
 
 void LoopbackServer::AddHeldPage(const std::string& path, const std::string& utf8_html) {
   std::lock_guard lock(mutex_);
-  pages_[path] = utf8_html;
+  pages_[path] = Response{"text/html; charset=utf-8", "", utf8_html};
   held_[path] = true;
 }
 
@@ -176,20 +182,21 @@ void LoopbackServer::Answer(int client) {
   std::string path;
   size_t first = request.find(' ');
   if (first != std::string::npos) path = request.substr(first + 1, request.find(' ', first + 1) - first - 1);
-  std::string body;
+  Response page;
   bool found = false;
   {
     std::unique_lock lock(mutex_);
     if (held_.count(path)) release_.wait(lock, [this] { return released_; });
     auto it = pages_.find(path);
     if (it != pages_.end()) {
-      body = it->second;
+      page = it->second;
       found = true;
     }
   }
   std::string response = std::string(found ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n") +
-                         "Content-Type: text/html; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
-                         "\r\nConnection: close\r\n\r\n" + body;
+                         "Content-Type: " + page.content_type + "\r\n" + page.extra_headers +
+                         "Content-Length: " + std::to_string(page.body.size()) +
+                         "\r\nConnection: close\r\n\r\n" + page.body;
   size_t sent = 0;
   while (sent < response.size()) {
     ssize_t n = send(client, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);

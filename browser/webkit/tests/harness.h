@@ -76,6 +76,10 @@ class LoopbackServer {
   int port() const { return port_; }
   std::string Url(const std::string& path) const;
   void AddPage(const std::string& path, const std::string& utf8_html);
+  // A page answered with its own content type and extra header lines, each
+  // ending in CR LF (for example "Content-Disposition: attachment\r\n").
+  void AddResponse(const std::string& path, const std::string& content_type, const std::string& extra_headers,
+                   const std::string& body);
   // A page whose answer waits until ReleaseHeldPages (or the server's end).
   void AddHeldPage(const std::string& path, const std::string& utf8_html);
   void ReleaseHeldPages();
@@ -86,7 +90,12 @@ class LoopbackServer {
   int listener_ = -1;
   int port_ = 0;
   std::mutex mutex_;
-  std::map<std::string, std::string> pages_;
+  struct Response {
+    std::string content_type = "text/html; charset=utf-8";
+    std::string extra_headers;
+    std::string body;
+  };
+  std::map<std::string, Response> pages_;
   std::map<std::string, bool> held_;
   bool released_ = false;
   std::condition_variable release_;

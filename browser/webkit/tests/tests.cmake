@@ -16,3 +16,5 @@ endfunction()
 brevane_webkit_test(webkit_engine_tests ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp)
 # The browser operations over this engine.
 brevane_webkit_test(webkit_browser_tests ${CMAKE_CURRENT_LIST_DIR}/document_browser_test.cpp)
+# Downloads refused, in a scratch home of its own.
+brevane_webkit_test(webkit_download_tests ${CMAKE_CURRENT_LIST_DIR}/download_test.cpp)
