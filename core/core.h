@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "browser/operations.h"
@@ -18,7 +19,7 @@ namespace brevane {
 struct CoreEdges {
   // Hands an address to the desktop's default web browser.
   std::function<void(const Text&)> open_in_browser;
-  // Directory that holds the two settings files: ProgramDirectory() in the
+  // Directory that holds the two settings files: SettingsDirectory() in the
   // program, a scratch directory in tests.
   std::string settings_directory;
   // The forum's login page.
@@ -27,6 +28,13 @@ struct CoreEdges {
 
 class Core {
  public:
+  // A settings box whose content is still what LoadSettings put there; its
+  // file is written only once the user changes the box, so a file the box
+  // cannot hold byte for byte keeps its bytes until then.
+  struct LoadedBox {
+    bool loading = false;
+    std::optional<Text> unedited;
+  };
   Core(Controls& controls, BrowserOperations& browser, CoreEdges edges);
 
   RunState& state() { return state_; }
@@ -54,6 +62,8 @@ class Core {
   BrowserOperations& browser_;
   CoreEdges edges_;
   RunState state_;
+  LoadedBox loaded_boards_;
+  LoadedBox loaded_replies_;
 };
 
 // The forum login on any thread: it touches only the given controls, the
@@ -64,5 +74,22 @@ void ForumLogin(Controls& controls, BrowserOperations& browser, const Text& logi
 
 // Directory of the program's executable, without a trailing separator.
 std::string ProgramDirectory();
+
+// Where the settings files live: beside the executable when new files can
+// be made there (a copy run from a folder of the user's, as always);
+// otherwise, for an installed copy in a folder the user cannot write, the
+// user's settings folder (files::UserSettingsDirectory(), created when
+// missing). When that cannot be made either, the program's directory,
+// where saves then fail silently.
+std::string ChooseSettingsDirectory(const std::string& program_directory,
+                                    const std::string& user_directory);
+// ChooseSettingsDirectory for this executable and this user.
+std::string SettingsDirectory();
+
+// The text a settings file's bytes give its box. A file that starts with a
+// byte-order mark (UTF-8, UTF-16 LE or BE, as text editors save) is
+// converted to GBK with CR LF line breaks; any other file is taken as GBK
+// bytes up to the first zero byte.
+Text SettingsFileText(std::string_view bytes);
 
 }  // namespace brevane

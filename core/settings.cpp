@@ -1,47 +1,146 @@
 // The two settings files: each edit box's content, byte for byte, in a file
-// beside the program, written on every change and read once at start-up.
+// in the settings directory, written on every change the user makes and
+// read once at start-up.
 #include "core/core.h"
 #include "core/files.h"
+#include "core/text/charset.h"
 #include "core/text/gbk_literals.h"
 #include "ui/names.h"
 
 namespace brevane {
 namespace {
 
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// UTF-16 code units to UTF-8; an unpaired surrogate becomes U+FFFD and a
+// trailing odd byte is dropped.
+std::string Utf16ToUtf8(std::string_view bytes, bool big_endian) {
+  std::string out;
+  out.reserve(bytes.size());
+  auto unit = [&](std::size_t i) -> char32_t {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    return big_endian ? (char32_t{a} << 8 | b) : (char32_t{b} << 8 | a);
+  };
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    char32_t code = unit(i);
+    if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size()) {
+      const char32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    if (code >= 0xD800 && code < 0xE000) code = 0xFFFD;
+    AppendUtf8(out, code);
+  }
+  return out;
+}
+
+// Lone LF (as editors outside Windows save) becomes CR LF, the box's own
+// line break.
+Text WithCrLf(const Text& text) {
+  Text out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+    out += text[i];
+  }
+  return out;
+}
+
 void SaveBox(Controls& controls, const std::string& directory, std::string_view box,
-             std::string_view file_name) {
+             std::string_view file_name, Core::LoadedBox& loaded) {
+  // The content set by LoadSettings is not written back: the file already
+  // holds it, or holds bytes the box cannot show exactly (a zero byte,
+  // bytes that are not GBK, bare LF, another encoding), which stay as they
+  // are until the user changes the box.
+  if (loaded.loading) return;
   const Text content = AsText(controls.ReadControlProperty(box, prop::kContent));
+  if (loaded.unedited) {
+    if (*loaded.unedited == content) return;
+    loaded.unedited.reset();
+  }
   // A failed write is silent: the previous file stays whole and the next
   // change of the box tries again.
   files::ReplaceWholeFile(directory, Text(file_name), TextToBytes(content));
 }
 
 void LoadBox(Controls& controls, const std::string& directory, std::string_view box,
-             std::string_view file_name) {
-  const Text text = BytesToText(files::ReadWholeFile(directory, Text(file_name)));
+             std::string_view file_name, Core::LoadedBox& loaded) {
+  // What saves cut short by an earlier crash left behind.
+  files::RemoveLeftoverTemporaries(directory, Text(file_name));
+  const Text text = SettingsFileText(files::ReadWholeFile(directory, Text(file_name)));
   // Trimming only decides whether the file counts as empty; the box gets
-  // the text as read. The write raises the box's content-changed event, so
-  // the file is written back at once.
-  if (!TrimSpaces(text).empty()) {
-    controls.WriteControlProperty(box, prop::kContent, PropertyValue(text));
-  }
+  // the text as read.
+  if (TrimSpaces(text).empty()) return;
+  loaded.loading = true;
+  controls.WriteControlProperty(box, prop::kContent, PropertyValue(text));
+  loaded.loading = false;
+  // As the box holds it (a shell may spell line breaks its own way), so a
+  // content-changed event that arrives later is recognised too.
+  loaded.unedited = AsText(controls.ReadControlProperty(box, prop::kContent));
 }
 
 }  // namespace
 
+Text SettingsFileText(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return WithCrLf(BytesToText(Utf8ToGbk(bytes.substr(3))));
+  if (bytes.substr(0, 2) == "\xFF\xFE") {
+    return WithCrLf(BytesToText(Utf8ToGbk(Utf16ToUtf8(bytes.substr(2), false))));
+  }
+  if (bytes.substr(0, 2) == "\xFE\xFF") {
+    return WithCrLf(BytesToText(Utf8ToGbk(Utf16ToUtf8(bytes.substr(2), true))));
+  }
+  return BytesToText(bytes);
+}
+
 void Core::SaveBoards() {
-  SaveBox(controls_, edges_.settings_directory, names::kBoardsBox, gbk::kBoardsFileName);
+  SaveBox(controls_, edges_.settings_directory, names::kBoardsBox, gbk::kBoardsFileName,
+          loaded_boards_);
 }
 
 void Core::SaveReplies() {
-  SaveBox(controls_, edges_.settings_directory, names::kRepliesBox, gbk::kRepliesFileName);
+  SaveBox(controls_, edges_.settings_directory, names::kRepliesBox, gbk::kRepliesFileName,
+          loaded_replies_);
 }
 
 void Core::LoadSettings() {
-  LoadBox(controls_, edges_.settings_directory, names::kBoardsBox, gbk::kBoardsFileName);
-  LoadBox(controls_, edges_.settings_directory, names::kRepliesBox, gbk::kRepliesFileName);
+  LoadBox(controls_, edges_.settings_directory, names::kBoardsBox, gbk::kBoardsFileName,
+          loaded_boards_);
+  LoadBox(controls_, edges_.settings_directory, names::kRepliesBox, gbk::kRepliesFileName,
+          loaded_replies_);
 }
 
 std::string ProgramDirectory() { return files::ExecutableDirectory(); }
+
+std::string ChooseSettingsDirectory(const std::string& program_directory,
+                                    const std::string& user_directory) {
+  if (files::DirectoryIsWritable(program_directory) || user_directory.empty()) {
+    return program_directory;
+  }
+  if (files::CreateDirectories(user_directory)) return user_directory;
+  return program_directory;
+}
+
+std::string SettingsDirectory() {
+  return ChooseSettingsDirectory(ProgramDirectory(), files::UserSettingsDirectory());
+}
 
 }  // namespace brevane
