@@ -16,7 +16,9 @@ if(BREVANE_TESTS)
     tests/login_test.cpp
     tests/settings_test.cpp
     tests/startup_test.cpp)
-  if(NOT WIN32)
+  if(WIN32)
+    list(APPEND core_test_sources tests/settings_win32_test.cpp)
+  else()
     list(APPEND core_test_sources tests/settings_posix_test.cpp)
   endif()
   brevane_add_gtest(NAME core_tests SOURCES ${core_test_sources}
