@@ -30,3 +30,18 @@ if(BREVANE_BENCHMARKS AND NOT CMAKE_CROSSCOMPILING AND benchmark_FOUND)
   brevane_defaults(core_bench)
   target_link_libraries(core_bench PRIVATE brevane_core brevane_testing benchmark::benchmark)
 endif()
+
+# The boards file under SIGKILL while the user types, with the real program
+# on an X display. The program is defined after this folder, so the test is
+# added once the whole project has been read, when it is there.
+if(BREVANE_TESTS AND NOT WIN32)
+  function(brevane_add_settings_kill_test)
+    if(TARGET brevane)
+      add_test(NAME settings_survive_kills
+        COMMAND python3 ${PROJECT_SOURCE_DIR}/core/tests/settings_kill_test.py $<TARGET_FILE:brevane>)
+      # Drives the display's real input, which every window on it shares.
+      set_tests_properties(settings_survive_kills PROPERTIES LABELS shell TIMEOUT 300 RUN_SERIAL TRUE)
+    endif()
+  endfunction()
+  cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL brevane_add_settings_kill_test)
+endif()
