@@ -67,10 +67,10 @@ Text WithCrLf(const Text& text) {
 
 void SaveBox(Controls& controls, const std::string& directory, std::string_view box,
              std::string_view file_name, Core::LoadedBox& loaded) {
-  // The content set by LoadSettings is not written back: the file already
-  // holds it, or holds bytes the box cannot show exactly (a zero byte,
-  // bytes that are not GBK, bare LF, another encoding), which stay as they
-  // are until the user changes the box.
+  // The content set by LoadSettings is not saved from here: LoadBox writes
+  // it back itself when the file holds exactly it, and a file with bytes
+  // the box cannot show exactly (a zero byte, bytes that are not GBK, bare
+  // LF, another encoding) keeps them until the user changes the box.
   if (loaded.loading) return;
   const Text content = AsText(controls.ReadControlProperty(box, prop::kContent));
   if (loaded.unedited) {
@@ -86,7 +86,8 @@ void LoadBox(Controls& controls, const std::string& directory, std::string_view 
              std::string_view file_name, Core::LoadedBox& loaded) {
   // What saves cut short by an earlier crash left behind.
   files::RemoveLeftoverTemporaries(directory, Text(file_name));
-  const Text text = SettingsFileText(files::ReadWholeFile(directory, Text(file_name)));
+  const std::string bytes = files::ReadWholeFile(directory, Text(file_name));
+  const Text text = SettingsFileText(bytes);
   // Trimming only decides whether the file counts as empty; the box gets
   // the text as read.
   if (TrimSpaces(text).empty()) return;
@@ -96,6 +97,11 @@ void LoadBox(Controls& controls, const std::string& directory, std::string_view 
   // As the box holds it (a shell may spell line breaks its own way), so a
   // content-changed event that arrives later is recognised too.
   loaded.unedited = AsText(controls.ReadControlProperty(box, prop::kContent));
+  // The file is written back from the box only when that gives the very
+  // bytes it holds; anything else waits for the user's first change.
+  if (TextToBytes(*loaded.unedited) == bytes) {
+    files::ReplaceWholeFile(directory, Text(file_name), bytes);
+  }
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ def temporaries(folder):
 
 def main():
     executable = sys.argv[1]
-    kills = int(sys.argv[2]) if len(sys.argv) > 2 else 32
+    kills = int(sys.argv[2]) if len(sys.argv) > 2 else 30
     seed = int(sys.argv[3]) if len(sys.argv) > 3 else int(time.time())
     rng = random.Random(seed)
     print("seed %d, %d kills" % (seed, kills))
