@@ -43,8 +43,9 @@ bool ReplaceWholeFile(const std::string& directory, const Text& name, std::strin
 Text TemporaryName(const Text& name);
 
 // Removes what saves of name cut short by a crash left behind: its
-// temporary file (unless a save is writing it right now) and the
-// "name.tmp-PID-N" files of earlier versions of the program.
+// temporary file (unless a save is writing it right now) and the temporary
+// files of earlier versions of the program ("name.tmp-PID-N" on POSIX,
+// "brvXXXX.tmp" on Windows).
 void RemoveLeftoverTemporaries(const std::string& directory, const Text& name);
 
 // Directory of the running executable without a trailing separator, in the

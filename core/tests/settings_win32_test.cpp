@@ -5,6 +5,7 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -116,6 +117,22 @@ TEST_F(CoreTest, AFileHeldOpenByAnotherProgramIsReadAndKept) {
   EXPECT_FALSE(fs::exists(scratch.path() / fs::path(u8"版块.ini.tmp")));
   controls.Type(names::kBoardsBox, "http://b/4");
   EXPECT_EQ(Get(file), "http://b/4");
+}
+
+// A start removes what crashed saves left: this version's temporaries and
+// the "brvXXXX.tmp" files of earlier ones, and nothing else.
+TEST_F(CoreTest, AStartRemovesTheLeftoversOfCrashedSaves) {
+  for (const char8_t* name : {u8"版块.ini.tmp", u8"回帖.ini.tmp", u8"brv1A2B.tmp", u8"brv7.tmp",
+                              u8"brvnotes.tmp", u8"brv12345.tmp", u8"notes.tmp"}) {
+    std::ofstream(scratch.path() / fs::path(name)) << "x";
+  }
+  core.LoadSettings();
+  std::vector<std::wstring> left;
+  for (const auto& entry : fs::directory_iterator(scratch.path())) {
+    left.push_back(entry.path().filename().wstring());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::wstring>{L"brv12345.tmp", L"brvnotes.tmp", L"notes.tmp"}));
 }
 
 }  // namespace
