@@ -28,9 +28,9 @@ struct CoreEdges {
 
 class Core {
  public:
-  // A settings box whose content is still what LoadSettings put there; its
-  // file is written only once the user changes the box, so a file the box
-  // cannot hold byte for byte keeps its bytes until then.
+  // A settings box and whether its content is still what LoadSettings put
+  // there: that content is not saved again, so a file the box cannot hold
+  // byte for byte keeps its bytes until the user changes the box.
   struct LoadedBox {
     bool loading = false;
     std::optional<Text> unedited;

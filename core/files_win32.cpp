@@ -220,9 +220,11 @@ bool CreateDirectories(const std::string& directory) {
   while (true) {
     next = dir.find_first_of(L"\\/", next + 1);
     const std::wstring part = dir.substr(0, next);
-    // "C:" and "\\server\share" are not made, only passed.
-    if (!part.empty() && part.back() != L':' && part.find_first_not_of(L"\\/") != std::wstring::npos)
-      CreateDirectoryW(part.c_str(), nullptr);
+    // A drive ("C:") is passed; making a part that is there already (a
+    // share, say) fails harmlessly: what counts is the whole path at the end.
+    const bool root = part.empty() || part.back() == L':' ||
+                      part.find_first_not_of(L"\\/") == std::wstring::npos;
+    if (!root) CreateDirectoryW(part.c_str(), nullptr);
     if (next == std::wstring::npos) break;
   }
   const DWORD attributes = GetFileAttributesW(dir.c_str());

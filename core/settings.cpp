@@ -107,7 +107,9 @@ void LoadBox(Controls& controls, const std::string& directory, std::string_view 
 }  // namespace
 
 Text SettingsFileText(std::string_view bytes) {
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return WithCrLf(BytesToText(Utf8ToGbk(bytes.substr(3))));
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    return WithCrLf(BytesToText(Utf8ToGbk(bytes.substr(3))));
+  }
   if (bytes.substr(0, 2) == "\xFF\xFE") {
     return WithCrLf(BytesToText(Utf8ToGbk(Utf16ToUtf8(bytes.substr(2), false))));
   }

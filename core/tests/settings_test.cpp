@@ -103,7 +103,9 @@ class ShellLikeControls : public FakeControls {
  public:
   void WriteControlProperty(std::string_view control, int property,
                             const PropertyValue& value) override {
-    if (property != prop::kContent) return FakeControls::WriteControlProperty(control, property, value);
+    if (property != prop::kContent) {
+      return FakeControls::WriteControlProperty(control, property, value);
+    }
     const Text text = AsText(value);
     Text held;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -169,7 +171,8 @@ TEST_F(SettingsFileKinds, TheFileKeepsItsBytesUntilTheUserChangesTheBox) {
   };
   const Case cases[] = {
       {"zero byte", std::string("http://a/1\r\nx\0y\r\nhttp://c/3", 27), "http://a/1\r\nx"},
-      {"bytes that are not GBK", "http://a/1\r\n\xFF\x80http://b/2\x81", "http://a/1\r\nhttp://b/2"},
+      {"bytes that are not GBK", "http://a/1\r\n\xFF\x80http://b/2\x81",
+       "http://a/1\r\nhttp://b/2"},
       {"bare LF", "http://a/1\nhttp://b/2\n", "http://a/1\r\nhttp://b/2\r\n"},
       {"UTF-16 LE with mark", Utf16(u"http://a/版块\nhttp://b/2\r\n", false),
        G("http://a/版块\r\nhttp://b/2\r\n")},

@@ -119,6 +119,26 @@ TEST_F(CoreTest, AFileHeldOpenByAnotherProgramIsReadAndKept) {
   EXPECT_EQ(Get(file), "http://b/4");
 }
 
+// The folder an installed copy keeps its settings in: %APPDATA%\brevane,
+// made with its parents, whatever characters the user's folder holds.
+TEST(SettingsLocation, TheUsersFolderIsUnderAppData) {
+  ScratchDirectory scratch;
+  const fs::path app_data = scratch.path() / fs::path(u8"Jörg ✓") / "AppData" / "Roaming";
+  std::vector<wchar_t> saved(32768, L'\0');
+  const DWORD had = GetEnvironmentVariableW(L"APPDATA", saved.data(), 32768);
+  SetEnvironmentVariableW(L"APPDATA", (app_data.wstring() + L"\\").c_str());
+  const std::string folder = files::UserSettingsDirectory();
+  SetEnvironmentVariableW(L"APPDATA", had > 0 ? saved.data() : nullptr);
+  const fs::path expected = app_data / "brevane";
+  const std::u8string expected_utf8 = expected.u8string();
+  EXPECT_EQ(folder, std::string(expected_utf8.begin(), expected_utf8.end()));
+  EXPECT_TRUE(files::CreateDirectories(folder));
+  EXPECT_TRUE(fs::is_directory(expected));
+  EXPECT_TRUE(files::DirectoryIsWritable(folder));
+  EXPECT_TRUE(files::ReplaceWholeFile(folder, G("版块.ini"), "http://b/1"));
+  EXPECT_EQ(Get(expected / fs::path(u8"版块.ini")), "http://b/1");
+}
+
 // A start removes what crashed saves left: this version's temporaries and
 // the "brvXXXX.tmp" files of earlier ones, and nothing else.
 TEST_F(CoreTest, AStartRemovesTheLeftoversOfCrashedSaves) {
