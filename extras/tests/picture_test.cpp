@@ -77,6 +77,17 @@ TEST(DecodePicture, BitmapIconCursor) {
   EXPECT_EQ(p.frames[0].height, 3);
   EXPECT_TRUE(FilledWith(p.frames[0], {10, 20, 30}));
 
+  // Eight bits through the colour table, rows stored bottom-up.
+  p = DecodePicture(samples::Bitmap8(6, 4, {200, 10, 20}, {5, 6, 7}));
+  ASSERT_EQ(p.frames.size(), 1u);
+  ASSERT_EQ(p.frames[0].width, 6);
+  ASSERT_EQ(p.frames[0].height, 4);
+  for (int y = 0; y < 4; ++y) {
+    const auto first = p.frames[0].rgba.begin() + y * 24;
+    const PictureFrame row{6, 1, std::vector<uint8_t>(first, first + 24), 0};
+    EXPECT_TRUE(FilledWith(row, y == 0 ? Rgb{200, 10, 20} : Rgb{5, 6, 7})) << "row " << y;
+  }
+
   for (int type : {1, 2}) {
     p = DecodePicture(samples::Icon(16, 16, {0, 128, 255}, type));
     ASSERT_EQ(p.frames.size(), 1u) << "type " << type;
