@@ -296,6 +296,18 @@ bool WebBrowserHost::Create(HWND container) {
   browser_->put_Width(area.right - area.left);
   browser_->put_Height(area.bottom - area.top);
 
+  // The control names its in-place active object through SetActiveObject
+  // once it is UI-active; until then keys typed into the page go to the one
+  // it offers itself.
+  if (site_->active_object() == nullptr) {
+    IOleInPlaceActiveObject* active = nullptr;
+    if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active))) &&
+        active != nullptr) {
+      site_->SetActiveObject(active, nullptr);
+      active->Release();
+    }
+  }
+
   // The download events; a control without them still has the refusing
   // download manager.
   IConnectionPointContainer* points = nullptr;

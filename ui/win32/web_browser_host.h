@@ -147,6 +147,8 @@ class WebBrowserHost final : public BrowserControl {
   bool created() const { return browser_ != nullptr; }
   // The control, for reading its state back (no reference added).
   IWebBrowser2* browser() const { return browser_; }
+  // Whether keys typed into the page have an object to go to.
+  bool has_active_object() const { return site_ != nullptr && site_->active_object() != nullptr; }
   // Whether the event sink is connected to the control.
   bool events_connected() const { return events_cookie_ != 0; }
 

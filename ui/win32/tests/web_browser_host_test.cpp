@@ -279,6 +279,7 @@ TEST(WebBrowserHostControl, CreatedActivatedSetUpNavigatedAndTornDownWithTheWind
     ASSERT_EQ(browser->get_RegisterAsBrowser(&value), S_OK);
     EXPECT_EQ(value, VARIANT_FALSE);
     EXPECT_TRUE(host.events_connected());
+    EXPECT_TRUE(host.has_active_object());
     // The control's own window lives in the container.
     EXPECT_NE(GetWindow(container, GW_CHILD), nullptr);
     EXPECT_EQ(host.Handle(), reinterpret_cast<WindowHandle>(container));
@@ -293,6 +294,20 @@ TEST(WebBrowserHostControl, CreatedActivatedSetUpNavigatedAndTornDownWithTheWind
   }
   EXPECT_TRUE(DestroyWindow(window));
   EXPECT_FALSE(IsWindow(container));
+
+  // The program's own order: the window goes first (closed by the user),
+  // the host with the program's end.
+  window = CreateWindowExW(0, L"BrevaneHostTest", L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 400, 300,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+  container = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 400, 300, window,
+                              nullptr, wc.hInstance, nullptr);
+  {
+    WebBrowserHost host;
+    ASSERT_TRUE(host.Create(container));
+    EXPECT_EQ(host.NavigateTo("about:blank"), S_OK);
+    EXPECT_TRUE(DestroyWindow(window));
+    EXPECT_EQ(host.Handle(), WindowHandle{0});
+  }
   OleUninitialize();
 }
 
