@@ -1,7 +1,9 @@
 // Strict charset conversion through the Windows code-page functions: the
 // input is decoded with MB_ERR_INVALID_CHARS and encoded with
 // WC_NO_BEST_FIT_CHARS and a check that no default character was used, so
-// any fault gives no bytes at all.
+// any fault gives no bytes at all. Code pages that refuse those arguments
+// (GB18030 among them) are called as they require and checked by a round
+// trip instead (see charset_win32.h).
 //
 // GB18030 is code page 54936. Where the system lacks it (Wine), GB18030 is
 // handled as GBK (code page 936) plus the four-byte form of the characters
@@ -15,6 +17,7 @@
 #include <string>
 
 #include "extras/charset.h"
+#include "extras/charset_win32.h"
 
 namespace brevane {
 namespace {
@@ -43,31 +46,17 @@ std::optional<UINT> CodePage(std::string_view name) {
 
 bool Decode(std::string_view bytes, UINT code_page, std::wstring* out) {
   if (bytes.empty()) return true;
-  const int n = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(),
-                                    static_cast<int>(bytes.size()), nullptr, 0);
+  const DWORD flags = charset_win32::DecodeFlagsFor(code_page);
+  const int n = MultiByteToWideChar(code_page, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   if (n <= 0) return false;
   const std::size_t at = out->size();
   out->resize(at + static_cast<std::size_t>(n));
-  return MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(),
-                             static_cast<int>(bytes.size()), out->data() + at, n) == n;
+  return MultiByteToWideChar(code_page, flags, bytes.data(), static_cast<int>(bytes.size()), out->data() + at,
+                             n) == n;
 }
 
 bool Encode(std::wstring_view wide, UINT code_page, std::string* out) {
-  if (wide.empty()) return true;
-  // UTF-8 knows no default character: the flags must be 0 there, and an
-  // unpaired surrogate fails through WC_ERR_INVALID_CHARS instead.
-  const bool utf8 = code_page == CP_UTF8;
-  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-  BOOL used_default = FALSE;
-  BOOL* used = utf8 ? nullptr : &used_default;
-  const int n = WideCharToMultiByte(code_page, flags, wide.data(), static_cast<int>(wide.size()),
-                                    nullptr, 0, nullptr, used);
-  if (n <= 0 || used_default) return false;
-  const std::size_t at = out->size();
-  out->resize(at + static_cast<std::size_t>(n));
-  const int written = WideCharToMultiByte(code_page, flags, wide.data(), static_cast<int>(wide.size()),
-                                          out->data() + at, n, nullptr, used);
-  return written == n && !used_default;
+  return charset_win32::Encode(wide, code_page, charset_win32::EncodeModeFor(code_page), out);
 }
 
 // GB18030 without the system's code page: GBK runs plus the formula for
@@ -120,6 +109,65 @@ bool DecodeGb18030(std::string_view bytes, std::wstring* out) {
 bool HaveCodePage(UINT code_page) { return code_page == CP_UTF8 || IsValidCodePage(code_page); }
 
 }  // namespace
+
+namespace charset_win32 {
+
+namespace {
+
+// Code pages whose conversion functions take no flags and no default
+// character: the ISO-2022 family, HZ, the ISCII pages, UTF-7 and Symbol.
+// GB18030 (54936) and UTF-8 accept the invalid-characters flag alone.
+bool TakesNoFlags(UINT code_page) {
+  switch (code_page) {
+    case 42: case 50220: case 50221: case 50222: case 50225: case 50227: case 50229: case 52936: case 65000:
+      return true;
+    default:
+      return code_page >= 57002 && code_page <= 57011;
+  }
+}
+
+bool TakesOnlyInvalidCharsFlag(UINT code_page) { return code_page == kGb18030 || code_page == CP_UTF8; }
+
+}  // namespace
+
+EncodeMode EncodeModeFor(UINT code_page) {
+  EncodeMode mode;
+  if (TakesOnlyInvalidCharsFlag(code_page)) {
+    // An unpaired surrogate fails the call; UTF-8 represents everything
+    // else, GB18030 too, but a round trip still guards GB18030.
+    mode.flags = WC_ERR_INVALID_CHARS;
+    mode.round_trip_check = code_page != CP_UTF8;
+  } else if (TakesNoFlags(code_page)) {
+    mode.round_trip_check = true;
+  } else {
+    mode.flags = WC_NO_BEST_FIT_CHARS;
+    mode.used_default_check = true;
+  }
+  return mode;
+}
+
+DWORD DecodeFlagsFor(UINT code_page) { return TakesNoFlags(code_page) ? 0 : MB_ERR_INVALID_CHARS; }
+
+bool Encode(std::wstring_view wide, UINT code_page, const EncodeMode& mode, std::string* out) {
+  if (wide.empty()) return true;
+  BOOL used_default = FALSE;
+  BOOL* used = mode.used_default_check ? &used_default : nullptr;
+  const int n = WideCharToMultiByte(code_page, mode.flags, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, used);
+  if (n <= 0 || used_default) return false;
+  std::string bytes(static_cast<std::size_t>(n), '\0');
+  const int written = WideCharToMultiByte(code_page, mode.flags, wide.data(), static_cast<int>(wide.size()),
+                                          bytes.data(), n, nullptr, used);
+  if (written != n || used_default) return false;
+  if (mode.round_trip_check) {
+    std::wstring back;
+    if (!Decode(bytes, code_page, &back) || back != wide) return false;
+  }
+  out->append(bytes);
+  return true;
+}
+
+}  // namespace charset_win32
 
 std::string ConvertCharset(std::string_view bytes, std::string_view from, std::string_view to) {
   if (bytes.empty() || bytes.size() > 0x7FFFFFFF / 4) return std::string();

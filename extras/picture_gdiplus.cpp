@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "extras/picture.h"
+#include "extras/picture_headers.h"
 
 namespace brevane {
 namespace {
@@ -133,12 +134,19 @@ Picture Decode(std::string_view bytes, bool animated) {
 
 Picture DecodeWithPlatformCodec(std::string_view bytes, PictureFormat format) {
   switch (format) {
+    // The headers are checked before GDI+ sees the bytes, as on every
+    // platform: GDI+ takes colour tables and logical screens of any size.
     case PictureFormat::kGif:
+      if (CountGifFrames(bytes) < 1) return Picture();
       return Decode(bytes, true);
     case PictureFormat::kBitmap:
+      if (!BitmapSizeAllowed(bytes)) return Picture();
+      return Decode(bytes, false);
     case PictureFormat::kIcon:
+      if (!IconSizeAllowed(bytes)) return Picture();
       return Decode(bytes, false);
     case PictureFormat::kCursor: {
+      if (!IconSizeAllowed(bytes)) return Picture();
       // A cursor file is an icon file with hot spots where an icon keeps its
       // colour count and planes; read as an icon it gives the same pixels.
       std::string icon(bytes);

@@ -51,6 +51,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   "$WINESERVER" -w || true
 fi
+# The Chinese font tools/install-deps.sh installs, placed in the prefix's
+# own font folder so the window tests find a face for GB2312 whatever fonts
+# the host's font configuration shows Wine.
+CJK_FONT=/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc
+if [ -f "$CJK_FONT" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/wqy-zenhei.ttc" ]; then
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp "$CJK_FONT" "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
 # Keep one wine server, with Wine's own background services, alive across
 # the test executables. The services are started here with their output
 # sent nowhere: started by the first test instead, they would inherit the

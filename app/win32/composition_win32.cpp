@@ -87,6 +87,7 @@ int RunProgram(const Endpoints& endpoints) {
         *p.window, *p.http, [](const Text& address) { OpenInBrowser(address); }, endpoints.announcement_url);
     p.window->SetPictureDecoder(DecodeForBanner);
     p.window->SetBrowserHostHook([](HWND container) { p.browser_control->Create(container); });
+    p.window->SetBrowserKeyHandler([](MSG& msg) { return p.browser_control->TranslateKey(msg); });
     p.window->SetRoutineRunner([&startup](Routine routine, const win32::EventArgs&) -> int32_t {
       switch (routine) {
         case Routine::kCreatedSequence: startup.Created(); break;

@@ -52,6 +52,34 @@ std::string Bitmap(int width, int height, Rgb colour) {
   return s;
 }
 
+std::string Bitmap8(int width, int height, Rgb top, Rgb rest) {
+  const int stride = (width + 3) & ~3;
+  const int offset = 54 + 2 * 4;
+  std::string s(static_cast<std::size_t>(offset), '\0');
+  s[0] = 'B', s[1] = 'M';
+  Put32(s, 2, static_cast<uint32_t>(offset + stride * height));
+  Put32(s, 10, static_cast<uint32_t>(offset));
+  Put32(s, 14, 40);
+  Put32(s, 18, static_cast<uint32_t>(width));
+  Put32(s, 22, static_cast<uint32_t>(height));
+  Put16(s, 26, 1);
+  Put16(s, 28, 8);
+  Put32(s, 34, static_cast<uint32_t>(stride * height));
+  Put32(s, 46, 2);  // colours used
+  const Rgb table[2] = {top, rest};
+  for (int i = 0; i < 2; ++i) {
+    s[static_cast<std::size_t>(54 + i * 4)] = static_cast<char>(table[i].b);
+    s[static_cast<std::size_t>(55 + i * 4)] = static_cast<char>(table[i].g);
+    s[static_cast<std::size_t>(56 + i * 4)] = static_cast<char>(table[i].r);
+  }
+  for (int y = height - 1; y >= 0; --y) {  // bottom-up
+    std::string line(static_cast<std::size_t>(width), static_cast<char>(y == 0 ? 0 : 1));
+    line.resize(static_cast<std::size_t>(stride), '\0');
+    s += line;
+  }
+  return s;
+}
+
 std::string Icon(int width, int height, Rgb colour, int type) {
   const int mask_stride = ((width + 31) / 32) * 4;
   const uint32_t data_size = 40 + static_cast<uint32_t>(width * height * 4 + mask_stride * height);

@@ -18,6 +18,9 @@ std::string Jpeg(int width, int height, Rgb colour, bool progressive = false);
 // inverted: 255 is no ink), every pixel holding the four given values.
 std::string JpegCmyk(int width, int height, uint8_t c, uint8_t m, uint8_t y, uint8_t k);
 std::string Bitmap(int width, int height, Rgb colour);
+// An 8-bit bitmap with a two-entry colour table, stored bottom-up: pixel
+// (x, y) is colour `top` on the top row and `rest` below it.
+std::string Bitmap8(int width, int height, Rgb top, Rgb rest);
 // An icon (type 1) or cursor (type 2) with one 32-bit image.
 std::string Icon(int width, int height, Rgb colour, int type = 1);
 // An animated GIF with one frame per colour, each shown for the given

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "ui/names.h"
+#include "ui/win32/fonts_win32.h"
 #include "ui/win32/text_win32.h"
 
 namespace brevane::win32 {
@@ -55,6 +56,7 @@ MainWindow::~MainWindow() {
     DestroyWindow(window_);
   }
   if (tab_font_) DeleteObject(tab_font_);
+  if (control_font_) DeleteObject(control_font_);
 }
 
 bool MainWindow::RegisterClasses() {
@@ -93,6 +95,12 @@ bool MainWindow::CreateAndShow() {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
   if (!RegisterClasses()) return false;
+  // Every control's font: the tab font's face and size in the GB2312
+  // character set, or the nearest face the system has for it.
+  if (control_font_ == nullptr) {
+    const layout::FontDef& f = layout::TabFont();
+    control_font_ = CreateChineseFont(WideFromUtf8(f.face), f.height);
+  }
 
   const layout::WindowDef& def = layout::MainWindow();
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -197,15 +205,14 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
                              window_, nullptr, Instance(), nullptr);
   if (!e.window) return;
   SetWindowLongPtrW(e.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&e));
-  SendMessageW(e.window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  HGDIOBJ font = control_font_ ? static_cast<HGDIOBJ>(control_font_) : GetStockObject(DEFAULT_GUI_FONT);
+  SendMessageW(e.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
   switch (def.kind) {
     case Kind::kTabControl: {
       tabs_ = e.window;
       const layout::FontDef& f = layout::TabFont();
-      tab_font_ = CreateFontW(f.height, 0, 0, 0, f.weight, f.italic, FALSE, FALSE, static_cast<BYTE>(f.charset),
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                              DEFAULT_PITCH | FF_DONTCARE, WideFromUtf8(f.face).c_str());
+      tab_font_ = CreateChineseFont(WideFromUtf8(f.face), f.height, f.weight, f.italic);
       if (tab_font_) SendMessageW(e.window, WM_SETFONT, reinterpret_cast<WPARAM>(tab_font_), FALSE);
       int index = 0;
       for (std::string_view page : layout::PageCaptions()) {
@@ -308,13 +315,19 @@ void MainWindow::Place(Entry& e) {
 }
 
 bool MainWindow::PreTranslate(MSG& msg) {
-  if (!window_ || closed_ || msg.message != WM_KEYDOWN) return false;
+  if (!window_ || closed_ || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
   if (msg.hwnd != window_ && !IsChild(window_, msg.hwnd)) return false;
-  if (msg.wParam == VK_ESCAPE) {
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
     SendMessageW(window_, WM_CLOSE, 0, 0);
     return true;
   }
-  if (msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
+  // Inside the page the browser decides first: Tab between form fields,
+  // its own accelerators (copy, paste, select all).
+  if (browser_keys_) {
+    HWND browser = ControlWindow(names::kBrowser);
+    if (browser && (msg.hwnd == browser || IsChild(browser, msg.hwnd)) && browser_keys_(msg)) return true;
+  }
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
     const bool back = GetKeyState(VK_SHIFT) < 0;
     HWND next = GetNextDlgTabItem(window_, GetFocus(), back ? TRUE : FALSE);
     if (next) SetFocus(next);
@@ -438,6 +451,10 @@ LRESULT CALLBACK MainWindow::BannerProcedure(HWND window, UINT message, WPARAM w
         EndPaint(window, &ps);
         return 0;
       }
+      case WM_PRINTCLIENT:
+        // Painting into a given device context (printing, capturing).
+        e->owner->PaintBanner(*e, reinterpret_cast<HDC>(wparam));
+        return 0;
       case WM_TIMER:
         if (wparam == kBannerTimer) {
           e->owner->NextBannerFrame(*e);

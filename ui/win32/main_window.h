@@ -70,14 +70,19 @@ class MainWindow : public Controls {
   // Called right after the browser container exists, before the created
   // event: the place to host the web browser in it.
   void SetBrowserHostHook(std::function<void(HWND container)> hook) { browser_hook_ = std::move(hook); }
+  // Offered every key message that goes to a window inside the browser
+  // container (after Esc, before the window's own Tab order); true when the
+  // browser used the key.
+  void SetBrowserKeyHandler(std::function<bool(MSG& msg)> handler) { browser_keys_ = std::move(handler); }
 
   // Creates the window and its controls, raises the created event while the
   // window is still hidden, then shows it centred on the screen. False when
   // the window cannot be created.
   bool CreateAndShow();
   // The message filter of every loop (main loop and pauses): Esc anywhere in
-  // the window closes it, Tab and Shift+Tab move the focus between tab
-  // stops. True when the message was handled.
+  // the window closes it; keys typed inside the page go to the browser
+  // first; Tab and Shift+Tab move the focus between tab stops. True when
+  // the message was handled.
   bool PreTranslate(MSG& msg);
   // Runs the thread's message loop until the window is gone; returns the
   // quit code.
@@ -122,10 +127,12 @@ class MainWindow : public Controls {
   HWND window_ = nullptr;
   HWND tabs_ = nullptr;
   HFONT tab_font_ = nullptr;
+  HFONT control_font_ = nullptr;
   std::vector<std::unique_ptr<Entry>> entries_;
   RoutineRunner runner_;
   PictureDecoder decoder_;
   std::function<void(HWND)> browser_hook_;
+  std::function<bool(MSG&)> browser_keys_;
   int current_page_ = 1;
   bool activated_ = false;
   bool closed_ = false;

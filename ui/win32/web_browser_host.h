@@ -2,16 +2,136 @@
 // container window with a minimal in-place client site (no storage, no
 // menus, no border space). Right after creation it is set Silent, Offline
 // and RegisterAsDropTarget, and not RegisterAsBrowser.
+//
+// The control never downloads a file: the site offers a download manager
+// that takes every download and writes nothing, the ambient download
+// control keeps ActiveX controls from being fetched or run, and the
+// FileDownload event is cancelled for anything that is not a page shown in
+// place.
+//
+// Keys: the site keeps the control's in-place active object (handed over
+// through SetActiveObject) so the window's message filter can offer it the
+// keys typed inside the page (Tab between form fields, Ctrl+C, Enter, ...).
 #pragma once
 
 #include <windows.h>
 
+#include <ole2.h>
+#include <oleidl.h>
+#include <servprov.h>
+
 #include "browser/browser_control.h"
 
 struct IWebBrowser2;
-struct IOleObject;
+struct IConnectionPoint;
 
 namespace brevane::win32 {
+
+// The flags the site answers for the ambient download control: pictures,
+// videos and background sounds load as usual; ActiveX controls are neither
+// downloaded nor run; the control shows no user interface of its own.
+DWORD BrowserDownloadControlFlags();
+
+// The client site the control talks back to: it answers with the container
+// window and its rectangle, provides the refusing download manager and the
+// ambient properties, keeps the in-place active object and refuses
+// everything else politely. Reference counted; created with one reference.
+class BrowserSite final : public IOleClientSite,
+                          public IOleInPlaceSite,
+                          public IOleInPlaceFrame,
+                          public IServiceProvider,
+                          public IDispatch {
+ public:
+  explicit BrowserSite(HWND container) : container_(container) {}
+
+  // Offers a key message to the control's in-place active object when it
+  // goes to a window inside the container. True when the control used it.
+  bool TranslateKey(MSG& msg);
+  IOleInPlaceActiveObject* active_object() const { return active_object_; }
+  // Drops the active object (the control is going).
+  void Detach();
+
+  // IUnknown
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+
+  // IOleClientSite
+  STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** out) override;
+  STDMETHODIMP GetContainer(IOleContainer** out) override;
+  STDMETHODIMP ShowObject() override { return S_OK; }
+  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // IOleWindow (shared by the in-place site and frame)
+  STDMETHODIMP GetWindow(HWND* out) override;
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+  // IOleInPlaceSite
+  STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+  STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+  STDMETHODIMP OnUIActivate() override { return S_OK; }
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
+                                LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
+  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+  STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+  STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+  STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+  STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  // IOleInPlaceUIWindow / IOleInPlaceFrame
+  STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+  STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+  STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+  STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) override;
+  STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+  STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+  STDMETHODIMP RemoveMenus(HMENU) override { return E_NOTIMPL; }
+  STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+  STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+  // IServiceProvider: the download manager.
+  STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override;
+
+  // IDispatch: the ambient properties.
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) override;
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                      UINT*) override;
+
+ private:
+  ~BrowserSite();
+  LONG references_ = 1;
+  HWND container_;
+  IOleInPlaceActiveObject* active_object_ = nullptr;
+};
+
+// The control's event sink (DWebBrowserEvents2): cancels FileDownload for
+// everything but a page shown in place. Reference counted; created with one
+// reference.
+class BrowserEvents final : public IDispatch {
+ public:
+  BrowserEvents() = default;
+  int cancelled_downloads() const { return cancelled_; }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) override;
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                      UINT*) override;
+
+ private:
+  ~BrowserEvents() = default;
+  LONG references_ = 1;
+  int cancelled_ = 0;
+};
 
 class WebBrowserHost final : public BrowserControl {
  public:
@@ -25,16 +145,32 @@ class WebBrowserHost final : public BrowserControl {
   // WebBrowser control; the container then stays empty.
   bool Create(HWND container);
   bool created() const { return browser_ != nullptr; }
+  // The control, for reading its state back (no reference added).
+  IWebBrowser2* browser() const { return browser_; }
+  // Whether keys typed into the page have an object to go to.
+  bool has_active_object() const { return site_ != nullptr && site_->active_object() != nullptr; }
+  // Whether the event sink is connected to the control.
+  bool events_connected() const { return events_cookie_ != 0; }
+
+  // Offers a key message typed inside the page to the control (see
+  // BrowserSite::TranslateKey). False before Create.
+  bool TranslateKey(MSG& msg);
 
   // Navigate with flags 0 and an empty target frame, headers and post data.
-  void Navigate(const Text& address) override;
+  // Returns the control's result (E_FAIL before Create).
+  HRESULT NavigateTo(const Text& address);
+  void Navigate(const Text& address) override { NavigateTo(address); }
   // The container's handle; 0 before Create.
   WindowHandle Handle() override;
+  // Disconnects and closes the control; the destructor does it too.
+  void Destroy();
 
  private:
-  class Site;
   HWND container_ = nullptr;
-  Site* site_ = nullptr;
+  BrowserSite* site_ = nullptr;
+  BrowserEvents* events_ = nullptr;
+  IConnectionPoint* events_point_ = nullptr;
+  DWORD events_cookie_ = 0;
   IOleObject* object_ = nullptr;
   IWebBrowser2* browser_ = nullptr;
 };

@@ -65,6 +65,12 @@ TEST(Program, EscapeInAnEditBoxEndsItWithExitCodeZero) {
   EXPECT_EQ(r.right - r.left, 817);
   EXPECT_EQ(r.bottom - r.top, 589);
 
+  // With the manifest, common controls 6 load: the tab control is there
+  // with its two pages all the same.
+  HWND tabs = FindWindowExW(search.found, nullptr, L"SysTabControl32", nullptr);
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(SendMessageW(tabs, 0x1300 + 4 /* TCM_GETITEMCOUNT */, 0, 0), 2);
+
   HWND edit = FindWindowExW(search.found, nullptr, L"Edit", nullptr);
   ASSERT_NE(edit, nullptr);
   PostMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -85,6 +91,37 @@ TEST(Program, EscapeInAnEditBoxEndsItWithExitCodeZero) {
     FindClose(files);
   }
   RemoveDirectoryW(directory.c_str());
+}
+
+// The manifest linked into the program: common controls 6, the supported
+// systems, and no default code page forced on the process.
+TEST(Program, CarriesItsApplicationManifest) {
+  HMODULE image = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(image, nullptr);
+  HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(found, nullptr) << "no manifest resource";
+  const char* bytes = static_cast<const char*>(LockResource(LoadResource(image, found)));
+  ASSERT_NE(bytes, nullptr);
+  const std::string manifest(bytes, SizeofResource(image, found));
+  FreeLibrary(image);
+  EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
+  EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);  // Windows 10/11
+  EXPECT_NE(manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos);  // Windows 7
+  EXPECT_EQ(manifest.find("<activeCodePage"), std::string::npos);
+  EXPECT_NE(manifest.find("asInvoker"), std::string::npos);
+
+  // The loader accepts it: an activation context made from the program's
+  // own resource.
+  const std::wstring path = ProgramPath();
+  ACTCTXW context{};
+  context.cbSize = sizeof(context);
+  context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  context.lpSource = path.c_str();
+  context.lpResourceName = MAKEINTRESOURCEW(1);
+  HANDLE handle = CreateActCtxW(&context);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+  ReleaseActCtx(handle);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,63 @@ TEST_P(PauseTest, TheMessageFilterSeesMessagesBeforeTheirWindow) {
   pause_.For(50);
   SetMessageFilter(nullptr);
   EXPECT_EQ(recorder_.events, (std::vector<std::string>{"ping 4"}));
+}
+
+// CPU time (user and kernel) the calling thread has used, in milliseconds.
+double ThreadCpuMs() {
+  FILETIME created, exited, kernel, user;
+  if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return 0;
+  const auto ms = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
+double NowMs() {
+  LARGE_INTEGER frequency, counter;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// A pause neither overruns by much nor spins: it ends within a bound far
+// above any timer's resolution (a pause that loses its timer or waits for a
+// message overruns it), and waits in the system, using a small share of the
+// processor, with messages arriving or not.
+TEST_P(PauseTest, EndsSoonAfterItsDurationAndWaitsWithoutSpinning) {
+  constexpr double kOverrunBoundMs = 250;
+  // The share of the processor a spinning thread gets on this (possibly
+  // busy) machine, measured on 200 ms of spinning: a pause that spun would
+  // show about that share.
+  double spin_share = 0;
+  {
+    const double cpu_before = ThreadCpuMs();
+    const double start = NowMs();
+    volatile uint64_t sink = 0;
+    while (NowMs() - start < 200) sink = sink + 1;
+    spin_share = (ThreadCpuMs() - cpu_before) / (NowMs() - start);
+    std::printf("spinning 200 ms: %.0f%% of a processor\n", spin_share * 100);
+    ASSERT_GT(spin_share, 0.1) << "this system does not report thread times; the spinning check cannot work";
+  }
+  for (int duration : {50, 300}) {
+    for (bool with_messages : {false, true}) {
+      if (with_messages) {
+        for (WPARAM i = 0; i < 5; ++i) PostMessageW(window_, kPing, i, 0);
+      }
+      const double cpu_before = ThreadCpuMs();
+      const double start = NowMs();
+      pause_.For(duration);
+      const double wall = NowMs() - start;
+      const double cpu = ThreadCpuMs() - cpu_before;
+      std::printf("pause %d ms%s: %.1f ms wall, %.1f ms processor\n", duration,
+                  with_messages ? " with messages" : "", wall, cpu);
+      EXPECT_GE(wall + static_cast<double>(kSlackMs), duration);
+      EXPECT_LE(wall, duration + kOverrunBoundMs) << duration << " ms pause";
+      if (duration >= 300) {
+        EXPECT_LT(cpu, spin_share * wall / 4) << "the pause spins";
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(TimerAndFallback, PauseTest, ::testing::Values(true, false),

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -247,6 +248,58 @@ TEST_F(ShellTest, BannerPressReportsPositionAndPictureDecodesStretch) {
   ASSERT_EQ(Count(Routine::kOpenBannerLink), 1);
   EXPECT_EQ(delivered_.back().args.first, 30);
   EXPECT_EQ(delivered_.back().args.second, 12);
+}
+
+// The painted banner: a two-pixel picture (red, blue) stretched over the
+// whole 808 x 64 box, read back from what the box paints.
+TEST_F(ShellTest, BannerPaintsThePictureStretchedOverTheWholeBox) {
+  window_.SetPictureDecoder([](std::string_view) {
+    PictureFrame f{2, 1, 0, {255, 0, 0, 255, 0, 0, 255, 255}};
+    return std::vector<PictureFrame>{f};
+  });
+  window_.WriteControlProperty(names::kBanner, prop::kPicture, Text("GIF89a..."));
+  HWND banner = window_.ControlWindow(names::kBanner);
+  RECT area;
+  GetClientRect(banner, &area);
+  ASSERT_EQ(area.right, 808);
+  ASSERT_EQ(area.bottom, 64);
+
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = 808;
+  info.bmiHeader.biHeight = -64;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP target = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(target, nullptr);
+  HGDIOBJ old = SelectObject(dc, target);
+  std::fill_n(static_cast<uint32_t*>(bits), 808 * 64, 0x00FFFFFFu);  // white: nothing painted
+  SendMessageW(banner, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  GdiFlush();
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  const auto at = [pixels](int x, int y) { return pixels[y * 808 + x] & 0x00FFFFFFu; };
+  // Red on the left, blue on the right, over every row and column: the
+  // smoothing stretch may blend the two across the box, never leave a pixel
+  // unpainted (white) or bring in green.
+  int previous_red = 256;
+  for (int x = 0; x < 808; x += 7) {
+    const uint32_t top = at(x, 0);
+    const int red = static_cast<int>(top >> 16), green = static_cast<int>((top >> 8) & 0xFF),
+              blue = static_cast<int>(top & 0xFF);
+    EXPECT_EQ(green, 0) << x;
+    EXPECT_NEAR(red + blue, 255, 3) << x;
+    EXPECT_LE(red, previous_red) << x;
+    previous_red = red;
+    for (int y : {31, 63}) EXPECT_EQ(at(x, y), top) << x << "," << y;
+  }
+  EXPECT_GT(at(0, 0) >> 16, 0xC0u);
+  EXPECT_GT(at(807, 0) & 0xFF, 0xC0u);
+  SelectObject(dc, old);
+  DeleteObject(target);
+  DeleteDC(dc);
 }
 
 TEST_F(ShellTest, TheLoginWorkersControlCallsRunOnTheWindowThread) {
