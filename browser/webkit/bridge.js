@@ -433,16 +433,20 @@ globalThis.__brevaneBridge = (function () {
   //
   // Every frame runs this bridge in its own script world. For a frame the
   // script world cannot reach, the bridge asks the frame's own bridge over a
-  // message channel: the channel's port goes to the frame window with a key
-  // only the bridges know (the program puts it in front of this script), the
-  // frame's bridge takes it before any page script sees the message, and
-  // from then on requests and answers pass through the channel, which no
-  // page can reach. The frame's objects stand in this table as proxies;
-  // calls on them are forwarded and their answers come back as promises.
-  // The pages keep web security: a page gains nothing, only the program
-  // reads the frames. (A frame page that wiped its own listeners with
-  // document.open() before the offer arrives would see the key; the offer
-  // is only made to frames the program asks for.)
+  // message channel, which no page can reach: requests and answers pass
+  // through it, the frame's objects stand in this table as proxies, and
+  // calls on them are forwarded, their answers coming back as promises.
+  //
+  // Opening a channel: the bridge offers a port to the frame window; the
+  // frame's bridge takes it and sends a fresh random challenge to the
+  // window above; the bridge answers on the port with a proof made from the
+  // challenge, the origin the challenge came from and a key only the bridges
+  // know (the program puts it in front of this script, and it never leaves
+  // the bridges); the frame's bridge checks the proof against its own origin
+  // and only then answers requests. A page that catches an offer or a
+  // challenge (one that wiped the bridge's listener with document.open())
+  // learns nothing it can use: a proof made for its origin opens no other
+  // frame. So the pages keep web security; only the program reads frames.
 
   const channelKey = String(globalThis.__brevaneChannelKey || '');
   const kChannelMark = '__brevaneBridgeChannel';
@@ -450,9 +454,61 @@ globalThis.__brevaneBridge = (function () {
   // unreachable, well inside the program's own time-out for the call.
   const kChannelWaitMs = 800;
 
+  const rotate = (x, n) => (x >>> n) | (x << (32 - n));
+  const kSha256Rounds = [
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2];
+
+  // SHA-256 of a text's UTF-8 bytes, in hex (pages served over plain http
+  // have no crypto.subtle).
+  function sha256(textValue) {
+    const bytes = new TextEncoder().encode(textValue);
+    const words = new Uint32Array(((bytes.length + 8) >> 6) * 16 + 16);
+    for (let i = 0; i < bytes.length; ++i) words[i >> 2] |= bytes[i] << (24 - (i & 3) * 8);
+    words[bytes.length >> 2] |= 0x80 << (24 - (bytes.length & 3) * 8);
+    words[words.length - 1] = bytes.length * 8;
+    const h = [0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19];
+    const w = new Uint32Array(64);
+    for (let block = 0; block < words.length; block += 16) {
+      for (let t = 0; t < 64; ++t) {
+        if (t < 16) { w[t] = words[block + t]; continue; }
+        const x = w[t - 15], y = w[t - 2];
+        w[t] = (w[t - 16] + (rotate(x, 7) ^ rotate(x, 18) ^ (x >>> 3)) + w[t - 7] +
+                (rotate(y, 17) ^ rotate(y, 19) ^ (y >>> 10))) | 0;
+      }
+      let [a, b, c, d, e, f, g, k] = h;
+      for (let t = 0; t < 64; ++t) {
+        const t1 = (k + (rotate(e, 6) ^ rotate(e, 11) ^ rotate(e, 25)) + ((e & f) ^ (~e & g)) +
+                    kSha256Rounds[t] + w[t]) | 0;
+        const t2 = ((rotate(a, 2) ^ rotate(a, 13) ^ rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c))) | 0;
+        k = g; g = f; f = e; e = (d + t1) | 0; d = c; c = b; b = a; a = (t1 + t2) | 0;
+      }
+      [a, b, c, d, e, f, g, k].forEach((v, i) => { h[i] = (h[i] + v) | 0; });
+    }
+    return h.map((v) => (v >>> 0).toString(16).padStart(8, '0')).join('');
+  }
+
+  const proofFor = (challenge, origin) =>
+    sha256(channelKey + '|' + sha256(channelKey + '|' + challenge + '|' + origin));
+
+  function randomHex() {
+    const values = new Uint32Array(4);
+    crypto.getRandomValues(values);
+    return Array.from(values, (v) => v.toString(16).padStart(8, '0')).join('');
+  }
+
   class Channel {
-    constructor(port) {
+    constructor(port, frameWindow) {
       this.port = port;
+      this.frameWindow = frameWindow;
+      this.offer = randomHex();
+      this.proven = null;  // resolves once the proof is sent (true) or never can be (false)
       this.pending = new Map();
       this.sequence = 0;
       this.open = true;
@@ -484,7 +540,25 @@ globalThis.__brevaneBridge = (function () {
         }
       });
     }
+    // Waits for the frame's challenge and answers it with the proof.
+    prove() {
+      return new Promise((resolve) => {
+        const timer = setTimeout(() => resolve(false), kChannelWaitMs);
+        this.proven = (ok) => { clearTimeout(timer); resolve(ok); };
+      });
+    }
+    challenged(challenge, origin) {
+      if (!this.proven) return;
+      try { this.port.postMessage({ proof: proofFor(challenge, origin) }); } catch (e) {
+        this.proven(false);
+        return;
+      }
+      this.proven(true);
+      this.proven = null;
+    }
     close() {
+      if (this.proven) this.proven(false);
+      this.proven = null;
       this.open = false;
       try { this.port.close(); } catch (e) { }
       for (const waiting of this.pending.values()) {
@@ -513,21 +587,32 @@ globalThis.__brevaneBridge = (function () {
     return [kOk, a[1], a[2], generation];
   }
 
+  // Channels being opened, by their offer.
+  const offers = new Map();
+
   function remoteFrameDocument(w) {
     if (!channelKey || !isWindow(w)) return answer(null);
     const old = channels.get(w);
     if (old) old.close();
     const pipe = new MessageChannel();
-    const channel = new Channel(pipe.port1);
+    const channel = new Channel(pipe.port1, w);
     channels.set(w, channel);
+    offers.set(channel.offer, channel);
+    const proven = channel.prove();
     try {
-      w.postMessage({ [kChannelMark]: channelKey }, '*', [pipe.port2]);
+      w.postMessage({ [kChannelMark]: 'offer', offer: channel.offer }, '*', [pipe.port2]);
     } catch (e) {
       channel.close();
-      return answer(null);
     }
-    return channel.request({ op: 'top' }).then((a) =>
-      (Array.isArray(a) && a[0] === kOk && a[1] === 'o') ? fromRemote(channel, a) : answer(null));
+    return proven.then((ok) => {
+      offers.delete(channel.offer);
+      if (!ok) {
+        channel.close();
+        return answer(null);
+      }
+      return channel.request({ op: 'top' }).then((a) =>
+        (Array.isArray(a) && a[0] === kOk && a[1] === 'o') ? fromRemote(channel, a) : answer(null));
+    });
   }
 
   function remoteArgument(a, channel) {
@@ -545,24 +630,40 @@ globalThis.__brevaneBridge = (function () {
       .then((a) => fromRemote(o.channel, a));
   }
 
-  // The frame's side: the first channel offered by the window above, with
-  // the key, is taken and answered; the page never sees the offer.
-  if (window.parent !== window) {
-    window.addEventListener('message', (e) => {
-      const d = e.data;
-      if (!channelKey || !d || typeof d !== 'object' || d[kChannelMark] !== channelKey) return;
-      e.stopImmediatePropagation();
-      if (e.source !== window.parent || !e.ports || !e.ports[0]) return;
-      const port = e.ports[0];
-      port.onmessage = (m) => {
-        const message = m.data;
-        if (!message || typeof message !== 'object') return;
-        Promise.resolve(dispatch(message.r)).then((a) => {
-          try { port.postMessage({ q: message.q, a: a }); } catch (err) { }
-        });
-      };
-    }, true);
+  // The frame's side: a port offered by the window above is answered only
+  // once the proof for this frame's origin arrives on it.
+  function acceptOffer(port, offer) {
+    const challenge = randomHex();
+    let proven = false;
+    port.onmessage = (m) => {
+      const message = m.data;
+      if (!message || typeof message !== 'object') return;
+      if (!proven) {
+        if (message.proof === proofFor(challenge, String(self.origin))) proven = true;
+        else port.close();
+        return;
+      }
+      Promise.resolve(dispatch(message.r)).then((a) => {
+        try { port.postMessage({ q: message.q, a: a }); } catch (err) { }
+      });
+    };
+    window.parent.postMessage({ [kChannelMark]: 'challenge', offer: offer, challenge: challenge }, '*');
   }
+
+  // The bridge's messages (offers from the window above, challenges from the
+  // frames below) are taken before any page script can see them.
+  window.addEventListener('message', (e) => {
+    const d = e.data;
+    if (!channelKey || !d || typeof d !== 'object' || !Object.prototype.hasOwnProperty.call(d, kChannelMark)) return;
+    e.stopImmediatePropagation();
+    const kind = d[kChannelMark];
+    if (kind === 'offer' && window.parent !== window && e.source === window.parent && e.ports && e.ports[0]) {
+      acceptOffer(e.ports[0], String(d.offer));
+    } else if (kind === 'challenge' && typeof d.challenge === 'string') {
+      const channel = offers.get(d.offer);
+      if (channel && e.source === channel.frameWindow) channel.challenged(d.challenge, e.origin);
+    }
+  }, true);
 
   // ---- requests -------------------------------------------------------
 

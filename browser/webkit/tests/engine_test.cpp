@@ -419,7 +419,14 @@ TEST(WebKitEngineTest, FramesOfEveryOrigin) {
                     "<iframe id=\"other\" src=\"" + elsewhere.Url("/other.html") + "\"></iframe>"
                     "<script>onload = function () {"
                     "  try { frames[1].document.body; document.title = 'reached'; }"
-                    "  catch (e) { document.title = 'refused'; } };</script></body></html>");
+                    "  catch (e) { document.title = 'refused'; }"
+                    // The page offers the frame's bridge a channel of its own,
+                    // as the bridge does, with a made-up proof.
+                    "  var pipe = new MessageChannel();"
+                    "  pipe.port1.onmessage = function () { document.title = 'breach'; };"
+                    "  frames[1].postMessage({__brevaneBridgeChannel: 'offer', offer: 'x'}, '*', [pipe.port2]);"
+                    "  pipe.port1.postMessage({proof: 'made up'});"
+                    "  pipe.port1.postMessage({q: 1, r: {op: 'top'}}); };</script></body></html>");
   ASSERT_TRUE(H().LoadUri(here.Url("/")));
   DomRef document = H().Document();
   ASSERT_TRUE(document);
@@ -455,6 +462,9 @@ TEST(WebKitEngineTest, FramesOfEveryOrigin) {
   code = dom_error::kOk;
   Get(other_window, "document", &code);
   EXPECT_NE(code, dom_error::kOk);
+  // Neither the frame's document nor the bridge's channel is open to the
+  // page.
+  H().RunUntil([&] { return GetUtf8(document, "title") == "breach"; }, 300);
   EXPECT_EQ(GetUtf8(document, "title"), "refused");
 
   // The same through the frames collection of the document.
