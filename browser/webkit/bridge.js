@@ -1,7 +1,10 @@
-// Document bridge, run in Brevane's own script world of the page's main
-// frame. It keeps a table of the DOM objects handed out to the program
-// (documents, elements, collections, windows) under numeric handles and
-// answers member calls made with the Internet Explorer member names.
+// Document bridge, run in Brevane's own script world of every frame of the
+// page. The main frame's bridge keeps a table of the DOM objects handed out
+// to the program (documents, elements, collections, windows) under numeric
+// handles and answers member calls made with the Internet Explorer member
+// names. A frame of another origin is out of the script world's reach; its
+// own bridge answers for it over a private message channel (see "frames of
+// other origins" below), and its objects stand in the table as proxies.
 //
 // Every request is one JSON text:
 //   {g: generation, op: "invoke"|"top"|"frame"|"ping", id, name, kind,
@@ -17,6 +20,7 @@ globalThis.__brevaneBridge = (function () {
   const kBadParamCount = -2147352562;  // 0x8002000E
   const kException = -2147352567;      // 0x80020009
   const kNoObject = -2147467261;       // 0x80004003
+  const kFail = -2147467259;           // 0x80004005
 
   const kGet = 0, kMethod = 1, kPut = 2, kPutRef = 3;
 
@@ -133,12 +137,29 @@ globalThis.__brevaneBridge = (function () {
     return null;
   }
 
+  // href and src are written as the absolute addresses they stand for, as
+  // that engine writes them.
+  function absolute(el, value) {
+    try { return new URL(value, el.baseURI).href; } catch (e) { return value; }
+  }
+
+  // The attributes in the order that engine writes them: as the page wrote
+  // them, except that the address comes before the target.
+  function orderedAttributes(el) {
+    const list = Array.from(el.attributes);
+    const at = (name) => list.findIndex((a) => a.name.toLowerCase() === name);
+    const href = at('href');
+    const target = at('target');
+    if (href > target && target >= 0) list.splice(target, 0, list.splice(href, 1)[0]);
+    return list;
+  }
+
   function startTag(el) {
     const name = isHtml(el) ? el.localName.toUpperCase() : el.localName;
     const state = liveState(el);
     let out = '<' + name;
     const seen = new Set();
-    const attributes = el.attributes;
+    const attributes = isHtml(el) ? orderedAttributes(el) : Array.from(el.attributes);
     for (let i = 0; i < attributes.length; ++i) {
       const attr = attributes[i];
       const lname = attr.name.toLowerCase();
@@ -154,6 +175,7 @@ globalThis.__brevaneBridge = (function () {
         continue;
       }
       if (isHtml(el) && kBoolean.has(lname)) out += ' ' + lname.toUpperCase();
+      else if (isHtml(el) && (lname === 'href' || lname === 'src')) out += ' ' + attr.name + '=' + attributeValue(absolute(el, attr.value));
       else out += ' ' + attr.name + '=' + attributeValue(attr.value);
     }
     if (state) {
@@ -395,8 +417,8 @@ globalThis.__brevaneBridge = (function () {
     }
   }
 
-  // The document of a frame's window; empty when the window belongs to
-  // another origin or has no document.
+  // The document of a frame's window of this origin; empty when the window
+  // belongs to another origin or has no document.
   function frameDocument(w) {
     try {
       if (!isWindow(w)) return null;
@@ -407,20 +429,276 @@ globalThis.__brevaneBridge = (function () {
     }
   }
 
+  // ---- frames of other origins -----------------------------------------
+  //
+  // Every frame runs this bridge in its own script world. For a frame the
+  // script world cannot reach, the bridge asks the frame's own bridge over a
+  // message channel, which no page can reach: requests and answers pass
+  // through it, the frame's objects stand in this table as proxies, and
+  // calls on them are forwarded, their answers coming back as promises.
+  //
+  // Opening a channel: the bridge offers a port to the frame window; the
+  // frame's bridge takes it and sends a fresh random challenge to the
+  // window above; the bridge answers on the port with a proof made from the
+  // challenge, the origin the challenge came from and a key only the bridges
+  // know (the program puts it in front of this script, and it never leaves
+  // the bridges); the frame's bridge checks the proof against its own origin
+  // and only then answers requests. A page that catches an offer or a
+  // challenge (one that wiped the bridge's listener with document.open())
+  // learns nothing it can use: a proof made for its origin opens no other
+  // frame. So the pages keep web security; only the program reads frames.
+
+  const channelKey = String(globalThis.__brevaneChannelKey || '');
+  const kChannelMark = '__brevaneBridgeChannel';
+  // A frame that does not answer its channel in this time counts as
+  // unreachable, well inside the program's own time-out for the call.
+  const kChannelWaitMs = 800;
+
+  const rotate = (x, n) => (x >>> n) | (x << (32 - n));
+  const kSha256Rounds = [
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2];
+
+  // SHA-256 of a text's UTF-8 bytes, in hex (pages served over plain http
+  // have no crypto.subtle).
+  function sha256(textValue) {
+    const bytes = new TextEncoder().encode(textValue);
+    const words = new Uint32Array(((bytes.length + 8) >> 6) * 16 + 16);
+    for (let i = 0; i < bytes.length; ++i) words[i >> 2] |= bytes[i] << (24 - (i & 3) * 8);
+    words[bytes.length >> 2] |= 0x80 << (24 - (bytes.length & 3) * 8);
+    words[words.length - 1] = bytes.length * 8;
+    const h = [0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19];
+    const w = new Uint32Array(64);
+    for (let block = 0; block < words.length; block += 16) {
+      for (let t = 0; t < 64; ++t) {
+        if (t < 16) { w[t] = words[block + t]; continue; }
+        const x = w[t - 15], y = w[t - 2];
+        w[t] = (w[t - 16] + (rotate(x, 7) ^ rotate(x, 18) ^ (x >>> 3)) + w[t - 7] +
+                (rotate(y, 17) ^ rotate(y, 19) ^ (y >>> 10))) | 0;
+      }
+      let [a, b, c, d, e, f, g, k] = h;
+      for (let t = 0; t < 64; ++t) {
+        const t1 = (k + (rotate(e, 6) ^ rotate(e, 11) ^ rotate(e, 25)) + ((e & f) ^ (~e & g)) +
+                    kSha256Rounds[t] + w[t]) | 0;
+        const t2 = ((rotate(a, 2) ^ rotate(a, 13) ^ rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c))) | 0;
+        k = g; g = f; f = e; e = (d + t1) | 0; d = c; c = b; b = a; a = (t1 + t2) | 0;
+      }
+      [a, b, c, d, e, f, g, k].forEach((v, i) => { h[i] = (h[i] + v) | 0; });
+    }
+    return h.map((v) => (v >>> 0).toString(16).padStart(8, '0')).join('');
+  }
+
+  const proofFor = (challenge, origin) =>
+    sha256(channelKey + '|' + sha256(channelKey + '|' + challenge + '|' + origin));
+
+  function randomHex() {
+    const values = new Uint32Array(4);
+    crypto.getRandomValues(values);
+    return Array.from(values, (v) => v.toString(16).padStart(8, '0')).join('');
+  }
+
+  class Channel {
+    constructor(port, frameWindow) {
+      this.port = port;
+      this.frameWindow = frameWindow;
+      this.offer = randomHex();
+      this.proven = null;  // resolves once the proof is sent (true) or never can be (false)
+      this.pending = new Map();
+      this.sequence = 0;
+      this.open = true;
+      this.releases = [];
+      port.onmessage = (m) => {
+        const d = m.data;
+        const waiting = d && this.pending.get(d.q);
+        if (!waiting) return;
+        this.pending.delete(d.q);
+        clearTimeout(waiting.timer);
+        waiting.resolve(d.a);
+      };
+    }
+    request(r) {
+      if (!this.open) return Promise.resolve([kNoObject, 'e', null, '']);
+      const q = ++this.sequence;
+      r.rel = this.releases;
+      this.releases = [];
+      return new Promise((resolve) => {
+        const timer = setTimeout(() => {
+          this.pending.delete(q);
+          resolve([kFail, 'e', null, '']);
+        }, kChannelWaitMs);
+        this.pending.set(q, { resolve, timer });
+        try { this.port.postMessage({ q: q, r: r }); } catch (e) {
+          clearTimeout(timer);
+          this.pending.delete(q);
+          resolve([kFail, 'e', null, '']);
+        }
+      });
+    }
+    // Waits for the frame's challenge and answers it with the proof.
+    prove() {
+      return new Promise((resolve) => {
+        const timer = setTimeout(() => resolve(false), kChannelWaitMs);
+        this.proven = (ok) => { clearTimeout(timer); resolve(ok); };
+      });
+    }
+    challenged(challenge, origin) {
+      if (!this.proven) return;
+      try { this.port.postMessage({ proof: proofFor(challenge, origin) }); } catch (e) {
+        this.proven(false);
+        return;
+      }
+      this.proven(true);
+      this.proven = null;
+    }
+    close() {
+      if (this.proven) this.proven(false);
+      this.proven = null;
+      this.open = false;
+      try { this.port.close(); } catch (e) { }
+      for (const waiting of this.pending.values()) {
+        clearTimeout(waiting.timer);
+        waiting.resolve([kNoObject, 'e', null, '']);
+      }
+      this.pending.clear();
+    }
+  }
+
+  // An object of another frame's bridge: its channel and its handle there.
+  class Remote {
+    constructor(channel, g, id) { this.channel = channel; this.g = g; this.id = id; }
+  }
+
+  // The channel to each frame window, renewed whenever the frame's document
+  // is asked for (the frame may show a new page with a new bridge).
+  const channels = new WeakMap();
+
+  // An answer of another bridge as this bridge's answer: objects become
+  // proxies in this table.
+  function fromRemote(channel, a) {
+    if (!Array.isArray(a)) return [kFail, 'e', null, generation];
+    if (a[0] !== kOk) return [a[0], 'e', null, generation];
+    if (a[1] === 'o') return answer(new Remote(channel, a[3], a[2]));
+    return [kOk, a[1], a[2], generation];
+  }
+
+  // Channels being opened, by their offer.
+  const offers = new Map();
+
+  function remoteFrameDocument(w) {
+    if (!channelKey || !isWindow(w)) return answer(null);
+    const old = channels.get(w);
+    if (old) old.close();
+    const pipe = new MessageChannel();
+    const channel = new Channel(pipe.port1, w);
+    channels.set(w, channel);
+    offers.set(channel.offer, channel);
+    const proven = channel.prove();
+    try {
+      w.postMessage({ [kChannelMark]: 'offer', offer: channel.offer }, '*', [pipe.port2]);
+    } catch (e) {
+      channel.close();
+    }
+    return proven.then((ok) => {
+      offers.delete(channel.offer);
+      if (!ok) {
+        channel.close();
+        return answer(null);
+      }
+      return channel.request({ op: 'top' }).then((a) =>
+        (Array.isArray(a) && a[0] === kOk && a[1] === 'o') ? fromRemote(channel, a) : answer(null));
+    });
+  }
+
+  function remoteArgument(a, channel) {
+    if (a[0] !== 'o') return a;
+    if (a[1] !== generation || !table.has(a[2])) fail(kNoObject);
+    const o = table.get(a[2]);
+    // Only objects of the same frame can be passed to it.
+    if (!(o instanceof Remote) || o.channel !== channel) fail(kNoObject);
+    return ['o', o.g, o.id];
+  }
+
+  function remoteInvoke(o, request) {
+    const args = (request.args || []).map((a) => remoteArgument(a, o.channel));
+    return o.channel.request({ op: 'invoke', g: o.g, id: o.id, name: request.name, kind: request.kind, args })
+      .then((a) => fromRemote(o.channel, a));
+  }
+
+  // The frame's side: a port offered by the window above is answered only
+  // once the proof for this frame's origin arrives on it.
+  function acceptOffer(port, offer) {
+    const challenge = randomHex();
+    let proven = false;
+    port.onmessage = (m) => {
+      const message = m.data;
+      if (!message || typeof message !== 'object') return;
+      if (!proven) {
+        if (message.proof === proofFor(challenge, String(self.origin))) proven = true;
+        else port.close();
+        return;
+      }
+      Promise.resolve(dispatch(message.r)).then((a) => {
+        try { port.postMessage({ q: message.q, a: a }); } catch (err) { }
+      });
+    };
+    window.parent.postMessage({ [kChannelMark]: 'challenge', offer: offer, challenge: challenge }, '*');
+  }
+
+  // The bridge's messages (offers from the window above, challenges from the
+  // frames below) are taken before any page script can see them.
+  window.addEventListener('message', (e) => {
+    const d = e.data;
+    if (!channelKey || !d || typeof d !== 'object' || !Object.prototype.hasOwnProperty.call(d, kChannelMark)) return;
+    e.stopImmediatePropagation();
+    const kind = d[kChannelMark];
+    if (kind === 'offer' && window.parent !== window && e.source === window.parent && e.ports && e.ports[0]) {
+      acceptOffer(e.ports[0], String(d.offer));
+    } else if (kind === 'challenge' && typeof d.challenge === 'string') {
+      const channel = offers.get(d.offer);
+      if (channel && e.source === channel.frameWindow) channel.challenged(d.challenge, e.origin);
+    }
+  }, true);
+
+  // ---- requests -------------------------------------------------------
+
   function target(request) {
     if (request.g !== generation || !table.has(request.id)) fail(kNoObject);
     return table.get(request.id);
   }
 
+  function release(id) {
+    const o = table.get(id);
+    if (o instanceof Remote && o.channel.open) o.channel.releases.push([o.g, o.id]);
+    table.delete(id);
+  }
+
+  // An answer, or the promise of one when another frame has to answer.
   function handle(request) {
     navigationPending = !!request.nav;
-    for (const r of request.rel || []) if (r[0] === generation) table.delete(r[1]);
+    for (const r of request.rel || []) if (r[0] === generation) release(r[1]);
     switch (request.op) {
       case 'ping': return answer(table.size);
       case 'top': return answer(document);
-      case 'frame': return answer(frameDocument(target(request)));
+      case 'frame': {
+        const w = target(request);
+        // A window inside another origin's frame: that frame's bridge
+        // finds its document.
+        if (w instanceof Remote) {
+          return w.channel.request({ op: 'frame', g: w.g, id: w.id }).then((a) => fromRemote(w.channel, a));
+        }
+        const d = frameDocument(w);
+        if (d || !isWindow(w)) return answer(d);
+        return remoteFrameDocument(w);
+      }
       case 'invoke': {
         const o = target(request);
+        if (o instanceof Remote) return remoteInvoke(o, request);
         const args = (request.args || []).map(argument);
         return answer(invoke(o, request.name, request.kind, args));
       }
@@ -428,12 +706,27 @@ globalThis.__brevaneBridge = (function () {
     return [kUnknownName, 'e', null, generation];
   }
 
-  return function (json) {
+  function failure(e) {
+    if (e instanceof Fail) return [e.code, 'e', null, generation];
+    return [kException, 's', String(e && e.message), generation];
+  }
+
+  function dispatch(request) {
     try {
-      return handle(JSON.parse(json));
+      const result = handle(request || {});
+      return (result instanceof Promise) ? result.catch(failure) : result;
     } catch (e) {
-      if (e instanceof Fail) return [e.code, 'e', null, generation];
-      return [kException, 's', String(e && e.message), generation];
+      return failure(e);
     }
+  }
+
+  return function (json) {
+    let request;
+    try {
+      request = JSON.parse(json);
+    } catch (e) {
+      return failure(e);
+    }
+    return dispatch(request);
   };
 })();
