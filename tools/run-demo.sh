@@ -32,7 +32,7 @@ for _ in $(seq 50); do
   fetch "${BASE}/_received" >/dev/null 2>&1 && break
   sleep 0.1
 done
-echo "demo forum on ${BASE}/ (boards ${BASE}/catalog/424021.htm ...)"
+echo "demo forum on ${BASE}/ (boards ${BASE}/catalog/424021.htm ...; 424005 has relative links, 10150010 an advertising frame from http://localhost:${PORT})"
 
 if [ -n "${DISPLAY:-}" ]; then
   build-demo/app/brevane
@@ -59,4 +59,4 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wait "$PROGRAM"
 '
 echo "screenshot: $SHOT"
-fetch "${BASE}/_received" | python3 -c 'import json,sys; d=json.load(sys.stdin); print("forum received", len(d["logins"]), "login(s) and", len(d["replies"]), "reply(ies)")'
+fetch "${BASE}/_received" | python3 -c 'import json,sys; d=json.load(sys.stdin); print("forum received", len(d["logins"]), "login(s) and", len(d["replies"]), "reply(ies); boards answered:", " ".join(sorted(set(r["board"] for r in d["replies"]))))'

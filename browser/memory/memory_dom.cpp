@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "browser/address.h"
+
 namespace brevane::memory {
 namespace {
 
@@ -94,6 +96,9 @@ bool ElementHasProperty(std::string_view tag, std::string_view member) {
   return false;
 }
 
+// Attributes the Internet Explorer engine writes as absolute addresses.
+bool IsAddressAttribute(std::string_view name) { return name == "href" || name == "src"; }
+
 bool ElementHasMethod(std::string_view tag, std::string_view member) {
   if (OneOf(member, {"getattribute", "setattribute", "removeattribute", "click", "focus",
                      "getelementsbytagname"})) {
@@ -125,7 +130,26 @@ ElementPtr BuildElement(const StatePtr& state, const HtmlNode& node) {
   for (const HtmlAttribute& attribute : node.attributes) {
     element->attributes_.emplace_back(attribute.name, attribute.value);
   }
-  for (const HtmlNode& child : node.children) element->AppendChild(BuildElement(state, child));
+  if (node.tag != "table") {
+    for (const HtmlNode& child : node.children) element->AppendChild(BuildElement(state, child));
+    return element;
+  }
+  // Rows written directly in a table go into a TBODY, one for each run of
+  // them, as browsers build tables; white space between rows is dropped.
+  ElementPtr section;
+  for (const HtmlNode& child : node.children) {
+    if (child.is_text && child.text.find_first_not_of(" \t\r\n") == std::string::npos) continue;
+    if (!child.is_text && child.tag == "tr") {
+      if (!section) {
+        section = std::make_shared<Element>(state, false, "tbody");
+        element->AppendChild(section);
+      }
+      section->AppendChild(BuildElement(state, child));
+      continue;
+    }
+    section.reset();
+    element->AppendChild(BuildElement(state, child));
+  }
   return element;
 }
 
@@ -188,10 +212,23 @@ std::vector<ElementPtr> Element::FormControls() const {
   return controls;
 }
 
+Text Element::Address() const {
+  const Element* top = this;
+  for (ElementPtr up = parent(); up; up = up->parent()) top = up.get();
+  return top->address_;
+}
+
 Text Element::Type() const {
   std::optional<Text> attribute = Attribute("type");
-  if (tag_ == "input") return attribute ? AsciiLower(*attribute) : Text("text");
-  if (tag_ == "button") return attribute ? AsciiLower(*attribute) : Text("submit");
+  const Text type = attribute ? AsciiLower(*attribute) : Text();
+  if (tag_ == "input") {
+    const bool known =
+        OneOf(type, {"text", "password", "checkbox", "radio", "submit", "reset", "file", "hidden", "image",
+                     "button", "search", "tel", "url", "email", "date", "month", "week", "time",
+                     "datetime-local", "number", "range", "color"});
+    return known ? type : Text("text");
+  }
+  if (tag_ == "button") return type == "button" || type == "reset" ? type : Text("submit");
   if (tag_ == "select") return Attribute("multiple") ? "select-multiple" : "select-one";
   return attribute ? *attribute : Text();
 }
@@ -208,12 +245,29 @@ void Element::Serialise(Text& out) const {
   }
   out += '<';
   out += AsciiUpper(tag_);
-  for (const auto& [name, value] : attributes_) {
+  // The address comes before the target, wherever the page wrote it.
+  std::vector<std::size_t> order(attributes_.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  auto position = [&](std::string_view name) {
+    for (std::size_t i = 0; i < attributes_.size(); ++i) {
+      if (attributes_[i].first == name) return i;
+    }
+    return attributes_.size();
+  };
+  const std::size_t href = position("href");
+  const std::size_t target = position("target");
+  if (href < attributes_.size() && target < href) {
+    order.erase(order.begin() + static_cast<std::ptrdiff_t>(href));
+    order.insert(order.begin() + static_cast<std::ptrdiff_t>(target), href);
+  }
+  for (std::size_t i : order) {
+    const auto& [name, written] = attributes_[i];
     out += ' ';
     if (IsBooleanAttribute(name)) {
       out += AsciiUpper(name);
       continue;
     }
+    const Text value = IsAddressAttribute(name) ? ResolveAddress(Address(), written) : written;
     out += name;
     out += '=';
     if (NeedsQuotes(value)) {
@@ -294,6 +348,7 @@ void Element::LoadFrames(int depth, const std::vector<Text>& chain) {
   if (is_text_) return;
   if ((tag_ == "iframe" || tag_ == "frame") && !content_window_) {
     std::optional<Text> src = Attribute("src");
+    if (src) src = ResolveAddress(Address(), *src);
     auto served = src ? state_->served.find(*src) : state_->served.end();
     const bool recursive = src && std::find(chain.begin(), chain.end(), *src) != chain.end();
     if (served == state_->served.end() || recursive) {
@@ -361,6 +416,10 @@ int32_t Element::Invoke(std::string_view name, InvokeKind kind, const std::vecto
       return Answer(result, options);
     }
     if (member == "value" && tag_ == "textarea") return Answer(result, InnerText());
+    if (member == "href" || member == "src") {
+      std::optional<Text> written = Attribute(member);
+      return Answer(result, written ? ResolveAddress(Address(), *written) : Text());
+    }
     // id, name, title, href, src, alt, value: the attribute of that name.
     return Answer(result, Attribute(member).value_or(""));
   }
@@ -600,6 +659,7 @@ int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std
 DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth,
                            const std::vector<Text>& chain) {
   auto document = std::make_shared<MemoryDocument>(state, page.html, page.options);
+  if (!chain.empty()) document->set_address(chain.back());
   document->LoadFrames(depth, chain);
   return document;
 }

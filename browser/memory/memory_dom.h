@@ -95,8 +95,15 @@ class Element : public DomObject, public std::enable_shared_from_this<Element> {
   // recursive frames.
   void LoadFrames(int depth, const std::vector<Text>& chain);
 
-  // The type a button-like or input element reports.
+  // The type a button-like or input element reports, as browsers report
+  // it: an input with no type, an empty or an unknown one is "text", a
+  // button's is "submit" unless it says "button" or "reset".
   Text Type() const;
+
+  // Address of the document this element belongs to (set on its root
+  // element); empty for a page shown without one.
+  Text Address() const;
+  void set_address(Text address) { address_ = std::move(address); }
 
  private:
   friend ElementPtr BuildElement(const StatePtr& state, const HtmlNode& node);
@@ -114,6 +121,7 @@ class Element : public DomObject, public std::enable_shared_from_this<Element> {
   std::weak_ptr<Element> parent_;
   WindowPtr content_window_;
   int focus_count_ = 0;
+  Text address_;  // root elements only
 };
 
 ElementPtr BuildElement(const StatePtr& state, const HtmlNode& node);
@@ -132,6 +140,10 @@ class MemoryDocument : public DomObject, public std::enable_shared_from_this<Mem
   const Text& ready_state() const { return ready_state_; }
   void set_ready_state(Text state) { ready_state_ = std::move(state); }
   bool design_mode() const { return design_mode_; }
+  // The address the document was loaded from: relative href and src
+  // values read as absolute against it, and frames load from it.
+  Text address() const { return root_->Address(); }
+  void set_address(Text address) { root_->set_address(std::move(address)); }
 
   // Every element, in start-tag order.
   std::vector<ElementPtr> AllElements() const;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "browser/address.h"
+
 namespace brevane::memory {
 
 MemoryEngine::MemoryEngine() : state_(std::make_shared<EngineState>()) {
@@ -127,7 +129,8 @@ DomRef MemoryEngine::FrameDocument(const DomRef& content_window) {
 
 void MemoryBrowser::Navigate(const Text& address) {
   navigations_.push_back(address);
-  DocumentPtr page = engine_.ShowAddress(address);
+  // As the control does, an address typed without a scheme loads over http.
+  DocumentPtr page = engine_.ShowAddress(ControlAddress(address));
   if (clock_ && load_ms_ > 0) {
     Text final_state = page->ready_state();
     page->set_ready_state("loading");

@@ -34,7 +34,7 @@ TEST_F(MemoryEngineTest, ParsesTolerantly) {
       "<p id=p>one<p id=q>two</span></p><ul id=u><li>a<li>b</ul>"
       "<img id=i src=x.png></img><br/><select id=s><option>a<option selected>b</select>"
       "<div id=open><b>never closed");
-  EXPECT_EQ(Outer(page, "t"), "<TABLE id=t><TR><TD>1</TD><TD>2</TD></TR><TR><TD>3</TD></TR></TABLE>");
+  EXPECT_EQ(Outer(page, "t"), "<TABLE id=t><TBODY><TR><TD>1</TD><TD>2</TD></TR><TR><TD>3</TD></TR></TBODY></TABLE>");
   EXPECT_EQ(Outer(page, "p"), "<P id=p>one</P>");
   EXPECT_EQ(Outer(page, "q"), "<P id=q>two</P>");
   EXPECT_EQ(Outer(page, "u"), "<UL id=u><LI>a</LI><LI>b</LI></UL>");

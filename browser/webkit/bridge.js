@@ -1,7 +1,10 @@
-// Document bridge, run in Brevane's own script world of the page's main
-// frame. It keeps a table of the DOM objects handed out to the program
-// (documents, elements, collections, windows) under numeric handles and
-// answers member calls made with the Internet Explorer member names.
+// Document bridge, run in Brevane's own script world of every frame of the
+// page. The main frame's bridge keeps a table of the DOM objects handed out
+// to the program (documents, elements, collections, windows) under numeric
+// handles and answers member calls made with the Internet Explorer member
+// names. A frame of another origin is out of the script world's reach; its
+// own bridge answers for it over a private message channel (see "frames of
+// other origins" below), and its objects stand in the table as proxies.
 //
 // Every request is one JSON text:
 //   {g: generation, op: "invoke"|"top"|"frame"|"ping", id, name, kind,
@@ -17,6 +20,7 @@ globalThis.__brevaneBridge = (function () {
   const kBadParamCount = -2147352562;  // 0x8002000E
   const kException = -2147352567;      // 0x80020009
   const kNoObject = -2147467261;       // 0x80004003
+  const kFail = -2147467259;           // 0x80004005
 
   const kGet = 0, kMethod = 1, kPut = 2, kPutRef = 3;
 
@@ -133,12 +137,29 @@ globalThis.__brevaneBridge = (function () {
     return null;
   }
 
+  // href and src are written as the absolute addresses they stand for, as
+  // that engine writes them.
+  function absolute(el, value) {
+    try { return new URL(value, el.baseURI).href; } catch (e) { return value; }
+  }
+
+  // The attributes in the order that engine writes them: as the page wrote
+  // them, except that the address comes before the target.
+  function orderedAttributes(el) {
+    const list = Array.from(el.attributes);
+    const at = (name) => list.findIndex((a) => a.name.toLowerCase() === name);
+    const href = at('href');
+    const target = at('target');
+    if (href > target && target >= 0) list.splice(target, 0, list.splice(href, 1)[0]);
+    return list;
+  }
+
   function startTag(el) {
     const name = isHtml(el) ? el.localName.toUpperCase() : el.localName;
     const state = liveState(el);
     let out = '<' + name;
     const seen = new Set();
-    const attributes = el.attributes;
+    const attributes = isHtml(el) ? orderedAttributes(el) : Array.from(el.attributes);
     for (let i = 0; i < attributes.length; ++i) {
       const attr = attributes[i];
       const lname = attr.name.toLowerCase();
@@ -154,6 +175,7 @@ globalThis.__brevaneBridge = (function () {
         continue;
       }
       if (isHtml(el) && kBoolean.has(lname)) out += ' ' + lname.toUpperCase();
+      else if (isHtml(el) && (lname === 'href' || lname === 'src')) out += ' ' + attr.name + '=' + attributeValue(absolute(el, attr.value));
       else out += ' ' + attr.name + '=' + attributeValue(attr.value);
     }
     if (state) {
@@ -395,8 +417,8 @@ globalThis.__brevaneBridge = (function () {
     }
   }
 
-  // The document of a frame's window; empty when the window belongs to
-  // another origin or has no document.
+  // The document of a frame's window of this origin; empty when the window
+  // belongs to another origin or has no document.
   function frameDocument(w) {
     try {
       if (!isWindow(w)) return null;
@@ -407,20 +429,168 @@ globalThis.__brevaneBridge = (function () {
     }
   }
 
+  // ---- frames of other origins -----------------------------------------
+  //
+  // Every frame runs this bridge in its own script world. For a frame the
+  // script world cannot reach, the bridge asks the frame's own bridge over a
+  // message channel: the channel's port goes to the frame window with a key
+  // only the bridges know (the program puts it in front of this script), the
+  // frame's bridge takes it before any page script sees the message, and
+  // from then on requests and answers pass through the channel, which no
+  // page can reach. The frame's objects stand in this table as proxies;
+  // calls on them are forwarded and their answers come back as promises.
+  // The pages keep web security: a page gains nothing, only the program
+  // reads the frames.
+
+  const channelKey = String(globalThis.__brevaneChannelKey || '');
+  const kChannelMark = '__brevaneBridgeChannel';
+  // A frame that does not answer its channel in this time counts as
+  // unreachable, well inside the program's own time-out for the call.
+  const kChannelWaitMs = 800;
+
+  class Channel {
+    constructor(port) {
+      this.port = port;
+      this.pending = new Map();
+      this.sequence = 0;
+      this.open = true;
+      this.releases = [];
+      port.onmessage = (m) => {
+        const d = m.data;
+        const waiting = d && this.pending.get(d.q);
+        if (!waiting) return;
+        this.pending.delete(d.q);
+        clearTimeout(waiting.timer);
+        waiting.resolve(d.a);
+      };
+    }
+    request(r) {
+      if (!this.open) return Promise.resolve([kNoObject, 'e', null, '']);
+      const q = ++this.sequence;
+      r.rel = this.releases;
+      this.releases = [];
+      return new Promise((resolve) => {
+        const timer = setTimeout(() => {
+          this.pending.delete(q);
+          resolve([kFail, 'e', null, '']);
+        }, kChannelWaitMs);
+        this.pending.set(q, { resolve, timer });
+        try { this.port.postMessage({ q: q, r: r }); } catch (e) {
+          clearTimeout(timer);
+          this.pending.delete(q);
+          resolve([kFail, 'e', null, '']);
+        }
+      });
+    }
+    close() {
+      this.open = false;
+      try { this.port.close(); } catch (e) { }
+      for (const waiting of this.pending.values()) {
+        clearTimeout(waiting.timer);
+        waiting.resolve([kNoObject, 'e', null, '']);
+      }
+      this.pending.clear();
+    }
+  }
+
+  // An object of another frame's bridge: its channel and its handle there.
+  class Remote {
+    constructor(channel, g, id) { this.channel = channel; this.g = g; this.id = id; }
+  }
+
+  // The channel to each frame window, renewed whenever the frame's document
+  // is asked for (the frame may show a new page with a new bridge).
+  const channels = new WeakMap();
+
+  // An answer of another bridge as this bridge's answer: objects become
+  // proxies in this table.
+  function fromRemote(channel, a) {
+    if (!Array.isArray(a)) return [kFail, 'e', null, generation];
+    if (a[0] !== kOk) return [a[0], 'e', null, generation];
+    if (a[1] === 'o') return answer(new Remote(channel, a[3], a[2]));
+    return [kOk, a[1], a[2], generation];
+  }
+
+  function remoteFrameDocument(w) {
+    if (!channelKey || !isWindow(w)) return answer(null);
+    const old = channels.get(w);
+    if (old) old.close();
+    const pipe = new MessageChannel();
+    const channel = new Channel(pipe.port1);
+    channels.set(w, channel);
+    try {
+      w.postMessage({ [kChannelMark]: channelKey }, '*', [pipe.port2]);
+    } catch (e) {
+      channel.close();
+      return answer(null);
+    }
+    return channel.request({ op: 'top' }).then((a) =>
+      (Array.isArray(a) && a[0] === kOk && a[1] === 'o') ? fromRemote(channel, a) : answer(null));
+  }
+
+  function remoteArgument(a, channel) {
+    if (a[0] !== 'o') return a;
+    if (a[1] !== generation || !table.has(a[2])) fail(kNoObject);
+    const o = table.get(a[2]);
+    // Only objects of the same frame can be passed to it.
+    if (!(o instanceof Remote) || o.channel !== channel) fail(kNoObject);
+    return ['o', o.g, o.id];
+  }
+
+  function remoteInvoke(o, request) {
+    const args = (request.args || []).map((a) => remoteArgument(a, o.channel));
+    return o.channel.request({ op: 'invoke', g: o.g, id: o.id, name: request.name, kind: request.kind, args })
+      .then((a) => fromRemote(o.channel, a));
+  }
+
+  // The frame's side: the first channel offered by the window above, with
+  // the key, is taken and answered; the page never sees the offer.
+  if (window.parent !== window) {
+    window.addEventListener('message', (e) => {
+      const d = e.data;
+      if (!channelKey || !d || typeof d !== 'object' || d[kChannelMark] !== channelKey) return;
+      e.stopImmediatePropagation();
+      if (e.source !== window.parent || !e.ports || !e.ports[0]) return;
+      const port = e.ports[0];
+      port.onmessage = (m) => {
+        const message = m.data;
+        if (!message || typeof message !== 'object') return;
+        Promise.resolve(dispatch(message.r)).then((a) => {
+          try { port.postMessage({ q: message.q, a: a }); } catch (err) { }
+        });
+      };
+    }, true);
+  }
+
+  // ---- requests -------------------------------------------------------
+
   function target(request) {
     if (request.g !== generation || !table.has(request.id)) fail(kNoObject);
     return table.get(request.id);
   }
 
+  function release(id) {
+    const o = table.get(id);
+    if (o instanceof Remote && o.channel.open) o.channel.releases.push([o.g, o.id]);
+    table.delete(id);
+  }
+
+  // An answer, or the promise of one when another frame has to answer.
   function handle(request) {
     navigationPending = !!request.nav;
-    for (const r of request.rel || []) if (r[0] === generation) table.delete(r[1]);
+    for (const r of request.rel || []) if (r[0] === generation) release(r[1]);
     switch (request.op) {
       case 'ping': return answer(table.size);
       case 'top': return answer(document);
-      case 'frame': return answer(frameDocument(target(request)));
+      case 'frame': {
+        const w = target(request);
+        const d = frameDocument(w);
+        if (d || !isWindow(w)) return answer(d);
+        return remoteFrameDocument(w);
+      }
       case 'invoke': {
         const o = target(request);
+        if (o instanceof Remote) return remoteInvoke(o, request);
         const args = (request.args || []).map(argument);
         return answer(invoke(o, request.name, request.kind, args));
       }
@@ -428,12 +598,27 @@ globalThis.__brevaneBridge = (function () {
     return [kUnknownName, 'e', null, generation];
   }
 
-  return function (json) {
+  function failure(e) {
+    if (e instanceof Fail) return [e.code, 'e', null, generation];
+    return [kException, 's', String(e && e.message), generation];
+  }
+
+  function dispatch(request) {
     try {
-      return handle(JSON.parse(json));
+      const result = handle(request || {});
+      return (result instanceof Promise) ? result.catch(failure) : result;
     } catch (e) {
-      if (e instanceof Fail) return [e.code, 'e', null, generation];
-      return [kException, 's', String(e && e.message), generation];
+      return failure(e);
     }
+  }
+
+  return function (json) {
+    let request;
+    try {
+      request = JSON.parse(json);
+    } catch (e) {
+      return failure(e);
+    }
+    return dispatch(request);
   };
 })();

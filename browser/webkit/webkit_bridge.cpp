@@ -26,10 +26,24 @@ constexpr const char* kCallBody =
     "if (typeof globalThis.__brevaneBridge !== 'function') return 'install';\n"
     "return globalThis.__brevaneBridge(r);";
 
+// A key known only to the bridges of this process: with it the bridge of a
+// frame knows that a channel offered to it comes from the bridge of the
+// frame above, not from a page.
+std::string ChannelKey() {
+  std::string key;
+  for (int i = 0; i < 4; ++i) {
+    char part[9];
+    std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(g_random_int()));
+    key += part;
+  }
+  return key;
+}
+
 // The bridge, defined once per script world.
 const std::string& GuardedScript() {
-  static const std::string script =
-      std::string("if (typeof globalThis.__brevaneBridge !== 'function') {\n") + kBridgeScript + "\n}\n";
+  static const std::string script = std::string("if (typeof globalThis.__brevaneBridge !== 'function') {\n") +
+                                    "globalThis.__brevaneChannelKey = '" + ChannelKey() + "';\n" + kBridgeScript +
+                                    "\n}\n";
   return script;
 }
 
@@ -214,13 +228,14 @@ WebKitBridge::WebKitBridge(WebKitWebView* view)
   load_changed_handler_ = g_signal_connect(view_, "load-changed", G_CALLBACK(BridgeSignals::LoadChanged), this);
   terminated_handler_ =
       g_signal_connect(view_, "web-process-terminated", G_CALLBACK(BridgeSignals::Terminated), this);
-  // Every later page of the main frame gets the bridge as it starts, so its
-  // first call needs no installing round trip; a page already shown gets it
-  // with its first call.
+  // Every later page gets the bridge as it starts, in the main frame and in
+  // every frame (frames of another origin answer through their own bridge),
+  // so the first call needs no installing round trip; a page already shown
+  // gets it with its first call.
   WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view_);
   if (content) {
     WebKitUserScript* script =
-        webkit_user_script_new_for_world(GuardedScript().c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        webkit_user_script_new_for_world(GuardedScript().c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                                          WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kWorld, nullptr, nullptr);
     webkit_user_content_manager_add_script(content, script);
     webkit_user_script_unref(script);

@@ -8,6 +8,17 @@ Pages:
   /catalog/<id>.htm      board page: the second table lists the threads, newest
                          first, each row with the thread link, the author link
                          and the reply count in an em element
+  /catalog/424005.htm    a board whose links are relative (to the server root
+                         and to the page, the author link written with target
+                         before href), as many forums write them
+  /catalog/10150010.htm  a board page made of frames: an advertising frame
+                         from the second origin (the same server reached as
+                         localhost) holding a table of its own, then the
+                         thread list in a frame of the board's origin; the
+                         thread table is the page's second table only when
+                         the advertising frame is counted
+  /catalog/<id>/list.htm the thread list of a framed board
+  /ad                    the advertising frame's page
   /thread/<n>            thread page: a design-mode editor frame and, as the
                          seventh button-like element, the submit control
   /editor                the editor frame's document (empty title)
@@ -36,6 +47,8 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 MODERATED_BOARD = "424022"
+RELATIVE_BOARD = "424005"
+FRAMED_BOARD = "10150010"
 
 
 class Forum:
@@ -195,17 +208,61 @@ LOGIN_PAGE = """<!DOCTYPE html>
 """
 
 
-def board_page(host, board):
+def thread_rows(host, board):
     rows = []
     with FORUM.lock:
         numbers = FORUM.board(board)
         for n in numbers:
             t = FORUM.threads[n]
-            rows.append(
-                "<tr><td><a href='http://%s/thread/%d' target=_blank>%s</a></td>"
-                "<td><a href='http://%s/user/%s' target=_blank>%s</a></td>"
-                "<td><em>%d</em></td></tr>"
-                % (host, n, html.escape(t["title"]), host, t["author"], t["author"], t["replies"]))
+            if board == RELATIVE_BOARD:
+                rows.append(
+                    "<tr><td><a href='/thread/%d' target=_blank>%s</a></td>"
+                    "<td><a target=_blank href='../user/%s'>%s</a></td>"
+                    "<td><em>%d</em></td></tr>"
+                    % (n, html.escape(t["title"]), t["author"], t["author"], t["replies"]))
+            else:
+                rows.append(
+                    "<tr><td><a href='http://%s/thread/%d' target=_blank>%s</a></td>"
+                    "<td><a href='http://%s/user/%s' target=_blank>%s</a></td>"
+                    "<td><em>%d</em></td></tr>"
+                    % (host, n, html.escape(t["title"]), host, t["author"], t["author"], t["replies"]))
+    return rows
+
+
+def framed_board_page(port, board):
+    """The board as two frames: the advertisement from the other origin,
+    then the thread list from this one."""
+    return """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>版块 %s - 演示论坛</title></head>
+<body>
+<iframe src="http://localhost:%d/ad" width="468" height="60" scrolling="no"></iframe>
+<iframe src="/catalog/%s/list.htm" width="760" height="400"></iframe>
+</body></html>
+""" % (board, port, board)
+
+
+def board_list_page(host, board):
+    return """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>帖子列表</title></head>
+<body>
+<table id="threads">
+<tr><th>标题</th><th>作者</th><th>回复</th></tr>
+%s
+</table>
+</body></html>
+""" % "\n".join(thread_rows(host, board))
+
+
+AD_PAGE = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>广告</title></head>
+<body style="margin:0">
+<table id="ad"><tr><td><a href="/" target="_top"><img src="/banner.gif" alt="广告"></a></td></tr></table>
+</body></html>
+"""
+
+
+def board_page(host, board):
+    rows = thread_rows(host, board)
     return """<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>版块 %s - 演示论坛</title></head>
 <body>
@@ -292,8 +349,15 @@ class Handler(BaseHTTPRequestHandler):
         m = re.fullmatch(r"/catalog/(\d+)\.htm", path)
         if path == "/":
             return self._send(200, LOGIN_PAGE)
+        if m and m.group(1) == FRAMED_BOARD:
+            return self._send(200, framed_board_page(self.server.server_address[1], m.group(1)))
         if m:
             return self._send(200, board_page(self._host(), m.group(1)))
+        m = re.fullmatch(r"/catalog/(\d+)/list\.htm", path)
+        if m:
+            return self._send(200, board_list_page(self._host(), m.group(1)))
+        if path == "/ad":
+            return self._send(200, AD_PAGE)
         m = re.fullmatch(r"/thread/(\d+)", path)
         if m:
             page = thread_page(int(m.group(1)))

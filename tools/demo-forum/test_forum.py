@@ -7,9 +7,11 @@ is recorded and raises the reply count (except on the moderated thread)."""
 
 import json
 import os
+import re
 import sys
 import threading
 import unittest
+import urllib.parse
 import urllib.request
 from html.parser import HTMLParser
 from http.server import ThreadingHTTPServer
@@ -84,6 +86,25 @@ def second_table_ie_style(page):
     return page[start:end].replace("<em>", "<EM>").replace("</em>", "</EM>")
 
 
+def ie_links(table_html, page_url):
+    """Links as Internet Explorer serialises them: the address absolute and
+    double-quoted, written before the target."""
+    def rewrite(m):
+        attrs = re.findall(r"""(\w+)=('[^']*'|"[^"]*"|[^\s>]+)""", m.group(1))
+        values = {k.lower(): v.strip("'\"") for k, v in attrs}
+        out = '<A href="%s"' % urllib.parse.urljoin(page_url, values.pop("href", ""))
+        return out + "".join(" %s=%s" % kv for kv in values.items()) + ">"
+    return re.sub(r"<a\s([^>]*)>", rewrite, table_html)
+
+
+def tables(page):
+    return re.findall(r"<table.*?</table>", page, re.S)
+
+
+def frame_sources(page):
+    return re.findall(r'<iframe src="([^"]+)"', page)
+
+
 class ForumTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -142,6 +163,34 @@ class ForumTest(unittest.TestCase):
         self.assertEqual(detect(second_table_ie_style(self.get("/catalog/424022.htm"))), url)
         self.get("/_spawn")
         self.assertNotEqual(detect(second_table_ie_style(self.get("/catalog/424022.htm"))), url)
+
+    def test_relative_board_is_answered_once_links_read_as_absolute(self):
+        path = "/catalog/%s.htm" % forum.RELATIVE_BOARD
+        table = second_table_ie_style(self.get(path))
+        # As written, the cut yields no thread address.
+        self.assertNotRegex(detect(table), r"^http://")
+        url = detect(ie_links(table, self.base + path))
+        self.assertRegex(url, r"^http://127\.0\.0\.1:\d+/thread/\d+$")
+        received = json.loads(self.get("/_received"))
+        self.assertEqual(received["threads"][url.rsplit("/", 1)[1]]["replies"], 0)
+
+    def test_framed_board_threads_are_the_second_table_with_the_advertising_frame(self):
+        path = "/catalog/%s.htm" % forum.FRAMED_BOARD
+        top = self.get(path)
+        self.assertEqual(tables(top), [])
+        ad, threads = frame_sources(top)
+        ad_url = urllib.parse.urlsplit(ad)
+        own = urllib.parse.urlsplit(self.base)
+        # The advertising frame comes first and from another origin: the
+        # same server under another host name.
+        self.assertEqual(ad_url.port, own.port)
+        self.assertNotEqual(ad_url.hostname, own.hostname)
+        with urllib.request.urlopen(ad) as r:
+            self.assertEqual(len(tables(r.read().decode("utf-8"))), 1)
+        listed = tables(self.get(threads))
+        self.assertEqual(len(listed), 1)
+        table = listed[0].replace("<em>", "<EM>").replace("</em>", "</EM>")
+        self.assertRegex(detect(table), r"^http://127\.0\.0\.1:\d+/thread/\d+$")
 
     def test_announcement_names_a_banner_it_serves(self):
         text = self.get("/announcement")

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "browser/address.h"
 #include "browser/dom.h"
 #include "browser/webkit/webkit_engine.h"
 #include "core/text/charset.h"
@@ -702,7 +703,9 @@ void WebViewNavigator::Navigate(const Text& address) {
   RunOnWindowThread([&] {
     WebKitWebView* view = window_.web_view();
     if (view == nullptr || window_.closed()) return;
-    const std::string uri = address.empty() ? std::string("about:blank") : GbkToUtf8(address);
+    // As the IE control's Navigate does, an address without a scheme loads
+    // over http.
+    const std::string uri = address.empty() ? std::string("about:blank") : GbkToUtf8(ControlAddress(address));
     webkit_web_view_load_uri(view, uri.c_str());
   });
 }

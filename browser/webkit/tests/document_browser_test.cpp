@@ -132,12 +132,16 @@ TEST_F(DocumentBrowserOnWebKitTest, ReplyGoesIntoTheEditorFrameAndTheSeventhButt
   EXPECT_EQ(browser_.ClickButton("8"), 0);
 }
 
-TEST_F(DocumentBrowserOnWebKitTest, FramesOfAnotherOriginAreLeftOut) {
+// As in Internet Explorer, the advertising frame of another origin is in
+// the document list and its tables count before the thread list's.
+TEST_F(DocumentBrowserOnWebKitTest, FramesOfAnotherOriginCountAsTheirOwnDocuments) {
   AddFramedBoard();
   Open("/framed.html");
-  ASSERT_EQ(binding_.DocumentList.size(), 2u);
-  EXPECT_EQ(browser_.ReadTableHtml(2), "<TABLE class=threads><TBODY><TR><TD><EM>0</EM></TD></TR></TBODY></TABLE>");
-  EXPECT_EQ(browser_.ReadTableHtml(3), "");
+  ASSERT_EQ(binding_.DocumentList.size(), 3u);
+  EXPECT_EQ(browser_.ReadTableHtml(2), "<TABLE><TBODY><TR><TD>ad</TD></TR></TBODY></TABLE>");
+  EXPECT_EQ(browser_.ReadTableHtml(3), "<TABLE><TBODY><TR><TD><EM>0</EM></TD></TR></TBODY></TABLE>");
+  EXPECT_EQ(browser_.ReadTableHtml(4), "<TABLE class=threads><TBODY><TR><TD><EM>0</EM></TD></TR></TBODY></TABLE>");
+  EXPECT_EQ(browser_.ReadTableHtml(5), "");
 }
 
 TEST_F(DocumentBrowserOnWebKitTest, AHungPageMakesTheOperationsFailInsteadOfFreezing) {

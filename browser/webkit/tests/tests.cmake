@@ -18,3 +18,9 @@ brevane_webkit_test(webkit_engine_tests ${CMAKE_CURRENT_LIST_DIR}/engine_test.cp
 brevane_webkit_test(webkit_browser_tests ${CMAKE_CURRENT_LIST_DIR}/document_browser_test.cpp)
 # Downloads refused, in a scratch home of its own.
 brevane_webkit_test(webkit_download_tests ${CMAKE_CURRENT_LIST_DIR}/download_test.cpp)
+# The page-conformance suite on this engine, over pages from two loopback
+# origins.
+brevane_webkit_test(webkit_conformance_tests
+  ${CMAKE_CURRENT_LIST_DIR}/../../conformance/conformance_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/conformance_host.cpp)
+target_link_libraries(webkit_conformance_tests PRIVATE brevane_conformance)

@@ -1,0 +1,24 @@
+// Page addresses as the Internet Explorer control treats them: the scheme
+// its Navigate adds to an address typed without one, and the absolute
+// address a relative href or src stands for.
+#pragma once
+
+#include "core/text/text.h"
+
+namespace brevane {
+
+// The address the control loads for what was given to Navigate: one
+// without a scheme ("bbs.example.com/forum-1.html", "127.0.0.1:8080/board")
+// gets "http://" in front; anything with a scheme, and the empty address,
+// stays as it is. A name followed by ":" and digits is a host and port, not
+// a scheme.
+Text ControlAddress(const Text& address);
+
+// reference resolved against the absolute address base: scheme-relative,
+// root-relative, query-only, fragment-only and path-relative references,
+// with "." and ".." segments removed. A reference that has a scheme of its
+// own comes back unchanged, and so does any reference when base is not
+// absolute.
+Text ResolveAddress(const Text& base, const Text& reference);
+
+}  // namespace brevane

@@ -1,0 +1,86 @@
+// The page-conformance suite: fixtures of forum-like pages, each with the
+// results the Internet Explorer control gives for the browser operations the
+// core uses, and the driver that runs the same data on any engine. The data
+// format is described in README.md beside this file.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "browser/document_binding.h"
+#include "browser/operations.h"
+#include "core/text/text.h"
+
+namespace brevane::conformance {
+
+// One operation of a fixture and the result expected from it. Texts are
+// kept as written in the data file (UTF-8, with placeholders).
+struct Step {
+  int line = 0;          // in the data file, for messages
+  std::string verb;      // wait, documents, navigate, table, form, fill, click, sent
+  std::string key;       // the operation's key (table number, element key)
+  std::string expected;  // continuation lines joined with CR LF
+};
+
+struct Fixture {
+  std::string name;         // the folder under pages/
+  std::string pages_root;   // the pages/ folder
+  std::string entry;        // entry page, relative to the fixture's folder
+  std::string charset = "utf-8";  // how the fixture's pages are encoded
+  std::vector<Step> steps;
+  std::map<std::string, std::string> known;  // engine -> why it differs
+  std::vector<std::string> errors;           // lines the parser rejected
+};
+
+// The fixtures folder: $BREVANE_CONFORMANCE_DIR, else the folder compiled
+// in; a Unix path on Windows is taken through Wine's Z: drive.
+std::string FixturesFolder();
+
+// Names of the fixtures (data files pages/<name>.txt with a folder
+// pages/<name>/), sorted.
+std::vector<std::string> ListFixtures(const std::string& pages_root);
+
+// Reads pages/<name>.txt; a file that cannot be read gives a fixture with an
+// error and no steps.
+Fixture LoadFixture(const std::string& pages_root, const std::string& name);
+Fixture ParseFixture(const std::string& name, const std::string& data);
+
+// A file of the fixture as a server hands it out: the path below the
+// origin ("/<fixture>/board.htm", "/observe.js") and the bytes, with the
+// placeholders of the origins replaced.
+struct ServedFile {
+  std::string path;
+  std::string body;
+};
+
+// The engine the suite runs on.
+class ConformanceHost {
+ public:
+  virtual ~ConformanceHost() = default;
+  // Name the data files use for this engine in "known" lines.
+  virtual std::string EngineName() const = 0;
+  // Scheme, host and port of the first and the second origin.
+  virtual Text Origin() = 0;
+  virtual Text Other() = 0;
+  // Makes the files reachable from both origins (each origin serves the
+  // same tree), in the fixture's charset; false when it cannot.
+  virtual bool Serve(const Fixture& fixture, const std::vector<ServedFile>& files) = 0;
+  virtual BrowserOperations& Operations() = 0;
+  // The binding the operations share: the driver reads the bound documents'
+  // titles and the marks the pages leave on their root elements.
+  virtual DocumentBinding& Binding() = 0;
+};
+
+// The fixture's files (its folder and observe.js) ready to serve.
+std::vector<ServedFile> FixtureFiles(const Fixture& fixture, const Text& origin, const Text& other);
+
+// {origin}, {other} and {host} (the first origin without its scheme)
+// replaced.
+std::string Substitute(std::string text, const Text& origin, const Text& other);
+
+// Runs the fixture on the host; returns one message per mismatch (empty
+// when everything matched).
+std::vector<std::string> RunFixture(ConformanceHost& host, const Fixture& fixture);
+
+}  // namespace brevane::conformance
