@@ -245,6 +245,53 @@ TEST(DocumentDouble, ObjectsAnswerTheInterfacesOfTheirKind) {
   EXPECT_EQ(DoubledObject(nullptr), nullptr);
 }
 
+// The marshalled form names an address in the process that wrote it: it is
+// read back only there, and a form nobody reads gives its reference back
+// when released.
+TEST(DocumentDouble, MarshalledFormIsReadOnlyInItsOwnProcessAndReleasedWhenUnread) {
+  memory::MemoryEngine pages;
+  memory::DocumentPtr document = pages.Show("<p>x</p>");
+  DocumentDouble double_(pages);  // registers the class that reads the form back
+  const long before = document.use_count();
+  IDispatch* object = NewDispatchDouble(document);
+  IStream* stream = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+  ASSERT_EQ(CoMarshalInterface(stream, IID_IDispatch, object, MSHCTX_LOCAL, nullptr, MSHLFLAGS_NORMAL), S_OK);
+  object->Release();
+  EXPECT_EQ(document.use_count(), before + 1);  // held by the marshalled form alone
+
+  // The process id is the record's first field, at the end of the stream.
+  STATSTG stat{};
+  ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+  const ULONG record_size = 16;
+  ASSERT_GE(stat.cbSize.QuadPart, record_size);
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(stat.cbSize.QuadPart - record_size);
+  DWORD process = 0;
+  ASSERT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), S_OK);
+  ASSERT_EQ(stream->Read(&process, sizeof process, nullptr), S_OK);
+  ASSERT_EQ(process, GetCurrentProcessId());
+
+  // As another process would see it: refused, nothing dereferenced.
+  const DWORD other = process + 4;
+  ASSERT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), S_OK);
+  ASSERT_EQ(stream->Write(&other, sizeof other, nullptr), S_OK);
+  const LARGE_INTEGER start{};
+  ASSERT_EQ(stream->Seek(start, STREAM_SEEK_SET, nullptr), S_OK);
+  IDispatch* unmarshalled = nullptr;
+  EXPECT_TRUE(FAILED(CoUnmarshalInterface(stream, IID_IDispatch, reinterpret_cast<void**>(&unmarshalled))));
+  EXPECT_EQ(unmarshalled, nullptr);
+
+  // Back in its own process and never read: releasing it gives the
+  // reference back.
+  ASSERT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), S_OK);
+  ASSERT_EQ(stream->Write(&process, sizeof process, nullptr), S_OK);
+  ASSERT_EQ(stream->Seek(start, STREAM_SEEK_SET, nullptr), S_OK);
+  EXPECT_EQ(CoReleaseMarshalData(stream), S_OK);
+  EXPECT_EQ(document.use_count(), before);
+  stream->Release();
+}
+
 TEST(DocumentDouble, AWindowWithoutAPageGivesNoDocument) {
   DocumentDouble double_([]() -> DomRef { return nullptr; });
   MshtmlEngine engine;
