@@ -178,6 +178,30 @@ TEST(DocumentDouble, FrameOfAnotherOriginIsReachedThroughTheBrowserService) {
             (std::vector<std::string>{"wait 1", "<TABLE id=threads></TABLE>" + frames, frames}));
 }
 
+// The two ways to the frames: through the frame elements' windows and their
+// browser service (every origin), or through the frames collection and each
+// window's document property, which a window of another origin refuses.
+TEST(DocumentDouble, FrameModesReachWhatTheControlReaches) {
+  memory::MemoryEngine pages;
+  pages.Serve("http://ads/banner", "<title>ad</title>", {.reach = Reach::kUnreachable});
+  pages.Serve("http://bbs/list", "<title>list</title><iframe src='http://bbs/inner'></iframe>");
+  pages.Serve("http://bbs/inner", "<title>inner</title>");
+  pages.Show("<title>top</title><iframe src='http://ads/banner'></iframe><iframe src='http://bbs/list'></iframe>");
+  DocumentDouble double_(pages);
+  MshtmlEngine engine;
+  const struct {
+    int32_t mode;
+    std::vector<std::string> titles;
+  } cases[] = {{0, {"top", "ad", "list", "inner"}}, {1, {"top", "list", "inner"}}};
+  for (const auto& c : cases) {
+    DocumentBinding binding;
+    ASSERT_EQ(binding.BindDocument(engine, reinterpret_cast<WindowHandle>(double_.main()), true, c.mode), 1);
+    std::vector<std::string> titles;
+    for (const DomRef& document : binding.DocumentList) titles.push_back(GetText(document, "title"));
+    EXPECT_EQ(titles, c.titles) << "frame mode " << c.mode;
+  }
+}
+
 TEST(DocumentDouble, EveryReferenceHandedOutComesBack) {
   memory::MemoryEngine pages;
   memory::DocumentPtr shown =
