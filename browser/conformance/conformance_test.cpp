@@ -33,6 +33,38 @@ std::string FixtureTestName(const ::testing::TestParamInfo<std::string>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, ConformanceTest, ::testing::ValuesIn(ListFixtures(PagesRoot())), FixtureTestName);
 
+// The data format: set-up lines, operations with and without keys, empty
+// values, continuation lines joined with CR LF, and lines it rejects.
+TEST(ConformanceSuite, ReadsTheDataFormat) {
+  Fixture fixture = ParseFixture("f",
+                                 "# comment\r\n"
+                                 "entry = a.htm\r\n"
+                                 "charset = gbk\n"
+                                 "known webkit = cannot\n"
+                                 "table 3 =\n"
+                                 "form id==x = <FORM>\n"
+                                 "> <INPUT>\n"
+                                 ">\n"
+                                 "> </FORM>\n"
+                                 "click 7 = a = b\n"
+                                 "bogus 1 = x\n"
+                                 "no equals sign\n");
+  EXPECT_EQ(fixture.entry, "a.htm");
+  EXPECT_EQ(fixture.charset, "gbk");
+  EXPECT_EQ(fixture.known["webkit"], "cannot");
+  ASSERT_EQ(fixture.steps.size(), 3u);
+  EXPECT_EQ(fixture.steps[0].verb, "table");
+  EXPECT_EQ(fixture.steps[0].key, "3");
+  EXPECT_EQ(fixture.steps[0].expected, "");
+  EXPECT_EQ(fixture.steps[1].key, "id==x");
+  EXPECT_EQ(fixture.steps[1].expected, "<FORM>\r\n<INPUT>\r\n\r\n</FORM>");
+  EXPECT_EQ(fixture.steps[1].line, 6);
+  EXPECT_EQ(fixture.steps[2].expected, "a = b");
+  EXPECT_EQ(fixture.errors.size(), 2u);
+  EXPECT_FALSE(ParseFixture("g", "wait = 1\n").errors.empty());  // no entry page
+  EXPECT_EQ(Substitute("{origin}/{host}/{other}", "http://a:1", "http://b:2"), "http://a:1/a:1/http://b:2");
+}
+
 // An empty or unreadable fixtures folder must not pass as a suite with
 // nothing in it.
 TEST(ConformanceSuite, FindsItsFixtures) {

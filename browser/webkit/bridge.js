@@ -440,7 +440,9 @@ globalThis.__brevaneBridge = (function () {
   // page can reach. The frame's objects stand in this table as proxies;
   // calls on them are forwarded and their answers come back as promises.
   // The pages keep web security: a page gains nothing, only the program
-  // reads the frames.
+  // reads the frames. (A frame page that wiped its own listeners with
+  // document.open() before the offer arrives would see the key; the offer
+  // is only made to frames the program asks for.)
 
   const channelKey = String(globalThis.__brevaneChannelKey || '');
   const kChannelMark = '__brevaneBridgeChannel';
@@ -584,6 +586,11 @@ globalThis.__brevaneBridge = (function () {
       case 'top': return answer(document);
       case 'frame': {
         const w = target(request);
+        // A window inside another origin's frame: that frame's bridge
+        // finds its document.
+        if (w instanceof Remote) {
+          return w.channel.request({ op: 'frame', g: w.g, id: w.id }).then((a) => fromRemote(w.channel, a));
+        }
         const d = frameDocument(w);
         if (d || !isWindow(w)) return answer(d);
         return remoteFrameDocument(w);

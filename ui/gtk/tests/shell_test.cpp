@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include <chrono>
 #include <thread>
@@ -295,6 +296,10 @@ TEST_F(ShellTest, HandleTableLeadsFromTheMainWindowToTheWebView) {
   WebViewNavigator nav(*window_);
   EXPECT_EQ(nav.Handle(), browser);
   nav.Navigate("");  // the blank page, no crash
+  // An address typed without a scheme loads over http, as the IE control's
+  // Navigate loads it.
+  nav.Navigate("127.0.0.1:9/forum-1.html");
+  EXPECT_STREQ(webkit_web_view_get_uri(window_->web_view()), "http://127.0.0.1:9/forum-1.html");
 }
 
 TEST_F(ShellTest, PictureBytesThatDoNotDecodeLeaveTheBannerEmpty) {
