@@ -1,0 +1,594 @@
+#include "browser/mshtml/tests/document_double.h"
+
+#include <exdisp.h>
+#include <mshtml.h>
+#include <oleacc.h>
+#include <servprov.h>
+#include <shlguid.h>
+
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace brevane::mshtml::testing {
+namespace {
+
+constexpr UINT kCodePage = 936;
+
+// Asked of an object to learn whether it is one of the double's.
+// {6E0B5C0A-3D52-4B8E-9F1A-2C7D4E6B8A10}
+constexpr GUID kDoubleObjectIid = {0x6e0b5c0a, 0x3d52, 0x4b8e, {0x9f, 0x1a, 0x2c, 0x7d, 0x4e, 0x6b, 0x8a, 0x10}};
+// The class that reads a marshalled double back.
+// {6E0B5C0B-3D52-4B8E-9F1A-2C7D4E6B8A10}
+constexpr CLSID kUnmarshalClass = {0x6e0b5c0b, 0x3d52, 0x4b8e, {0x9f, 0x1a, 0x2c, 0x7d, 0x4e, 0x6b, 0x8a, 0x10}};
+
+std::wstring ToWide(const Text& text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+Text FromWide(const wchar_t* wide, std::size_t length) {
+  if (wide == nullptr || length == 0) return Text();
+  const int n = WideCharToMultiByte(kCodePage, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return Text();
+  Text out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(kCodePage, 0, wide, static_cast<int>(length), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+// Member names and their identifiers, shared by every object: one name
+// always has the same identifier, whatever its case.
+class NameTable {
+ public:
+  DISPID Id(const std::wstring& name) {
+    std::string lower;
+    for (wchar_t c : name) {
+      if (c > 0x7f) return DISPID_UNKNOWN;  // no member of the model has such a name
+      lower += static_cast<char>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = ids_.find(lower);
+    if (found != ids_.end()) return found->second;
+    const DISPID id = kFirstId + static_cast<DISPID>(names_.size());
+    names_.push_back(lower);
+    ids_.emplace(lower, id);
+    return id;
+  }
+  bool Name(DISPID id, std::string* name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (id < kFirstId || id - kFirstId >= static_cast<DISPID>(names_.size())) return false;
+    *name = names_[static_cast<std::size_t>(id - kFirstId)];
+    return true;
+  }
+
+ private:
+  static constexpr DISPID kFirstId = 1000;
+  std::mutex mutex_;
+  std::vector<std::string> names_;
+  std::map<std::string, DISPID> ids_;
+};
+
+NameTable& Names() {
+  static NameTable table;
+  return table;
+}
+
+Variant FromVariant(const VARIANT& in) {
+  const VARIANT* v = &in;
+  if (v->vt == (VT_VARIANT | VT_BYREF) && v->pvarVal) v = v->pvarVal;
+  switch (v->vt) {
+    case VT_I2: return Variant(static_cast<int32_t>(v->iVal));
+    case VT_I4: return Variant(static_cast<int32_t>(v->lVal));
+    case VT_INT: return Variant(static_cast<int32_t>(v->intVal));
+    case VT_I8: return Variant(static_cast<int64_t>(v->llVal));
+    case VT_UI4: return Variant(static_cast<int64_t>(v->ulVal));
+    case VT_R8: return Variant(v->dblVal);
+    case VT_BOOL: return Variant(v->boolVal != VARIANT_FALSE);
+    case VT_BSTR: return Variant(FromWide(v->bstrVal, v->bstrVal ? SysStringLen(v->bstrVal) : 0));
+    case VT_DISPATCH: return Variant(DoubledObject(v->pdispVal));
+    case VT_UNKNOWN: return Variant(DoubledObject(v->punkVal));
+    default: return Variant();
+  }
+}
+
+void ToVariant(const Variant& in, VARIANT* out) {
+  VariantInit(out);
+  switch (in.kind()) {
+    case Variant::Kind::kEmpty: break;
+    case Variant::Kind::kInteger: {
+      const int64_t v = in.ToInteger();
+      if (v >= INT32_MIN && v <= INT32_MAX) {
+        out->vt = VT_I4;
+        out->lVal = static_cast<LONG>(v);
+      } else {
+        out->vt = VT_R8;
+        out->dblVal = static_cast<double>(v);
+      }
+      break;
+    }
+    case Variant::Kind::kReal:
+      out->vt = VT_R8;
+      out->dblVal = in.ToReal();
+      break;
+    case Variant::Kind::kText: {
+      const std::wstring wide = ToWide(in.ToText());
+      out->vt = VT_BSTR;
+      out->bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+      if (out->bstrVal == nullptr) out->vt = VT_EMPTY;
+      break;
+    }
+    case Variant::Kind::kBoolean:
+      out->vt = VT_BOOL;
+      out->boolVal = in.ToBoolean() ? VARIANT_TRUE : VARIANT_FALSE;
+      break;
+    case Variant::Kind::kObject:
+      if (IDispatch* dispatch = NewDispatchDouble(in.ToObject())) {
+        out->vt = VT_DISPATCH;
+        out->pdispVal = dispatch;
+      }
+      break;
+  }
+}
+
+// ---------------------------------------------------------------- marshalling
+
+// The marshalled form of a double: whose process it lives in and where.
+struct MarshalRecord {
+  DWORD process = 0;
+  DWORD reserved = 0;
+  UINT64 address = 0;
+};
+
+HRESULT ReadRecord(IStream* stream, MarshalRecord* record) {
+  ULONG read = 0;
+  const HRESULT hr = stream->Read(record, sizeof *record, &read);
+  if (FAILED(hr)) return hr;
+  if (read != sizeof *record || record->address == 0) return E_FAIL;
+  // An address of another process means nothing here.
+  if (record->process != GetCurrentProcessId()) return E_FAIL;
+  return S_OK;
+}
+
+HRESULT UnmarshalRecord(IStream* stream, REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  MarshalRecord record;
+  const HRESULT hr = ReadRecord(stream, &record);
+  if (FAILED(hr)) return hr;
+  // The record held one reference; the caller now holds its own.
+  auto* object = reinterpret_cast<IUnknown*>(static_cast<UINT_PTR>(record.address));
+  const HRESULT got = object->QueryInterface(iid, out);
+  object->Release();
+  return got;
+}
+
+HRESULT ReleaseRecord(IStream* stream) {
+  MarshalRecord record;
+  const HRESULT hr = ReadRecord(stream, &record);
+  if (FAILED(hr)) return hr;
+  reinterpret_cast<IUnknown*>(static_cast<UINT_PTR>(record.address))->Release();
+  return S_OK;
+}
+
+// Reads marshalled doubles back; made by the registered class.
+class Unmarshaler final : public IMarshal {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMarshal)) {
+      *out = static_cast<IMarshal*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+  STDMETHODIMP GetUnmarshalClass(REFIID, void*, DWORD, void*, DWORD, CLSID*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetMarshalSizeMax(REFIID, void*, DWORD, void*, DWORD, DWORD*) override { return E_NOTIMPL; }
+  STDMETHODIMP MarshalInterface(IStream*, REFIID, void*, DWORD, void*, DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP UnmarshalInterface(IStream* stream, REFIID iid, void** out) override {
+    return UnmarshalRecord(stream, iid, out);
+  }
+  STDMETHODIMP ReleaseMarshalData(IStream* stream) override { return ReleaseRecord(stream); }
+  STDMETHODIMP DisconnectObject(DWORD) override { return S_OK; }
+
+ private:
+  std::atomic<ULONG> references_{1};
+};
+
+class UnmarshalerFactory final : public IClassFactory {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+      *out = static_cast<IClassFactory*>(this);
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  // A process-lifetime object: references are not counted.
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    auto* unmarshaler = new Unmarshaler();
+    const HRESULT hr = unmarshaler->QueryInterface(iid, out);
+    unmarshaler->Release();
+    return hr;
+  }
+  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+};
+
+UnmarshalerFactory& Factory() {
+  static UnmarshalerFactory factory;
+  return factory;
+}
+
+// ---------------------------------------------------------------- objects
+
+class DispatchDouble;
+
+// The web-browser service of a frame window: only its document is
+// answered.
+class WebBrowserDouble final : public IWebBrowser2 {
+ public:
+  explicit WebBrowserDouble(std::shared_ptr<memory::MemoryWindow> window) : window_(std::move(window)) {}
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IWebBrowser) ||
+        IsEqualIID(iid, IID_IWebBrowserApp) || IsEqualIID(iid, IID_IWebBrowser2)) {
+      *out = static_cast<IWebBrowser2*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // The frame's document, reached through the service whatever its origin.
+  STDMETHODIMP get_Document(IDispatch** document) override {
+    if (document == nullptr) return E_POINTER;
+    *document = window_->document() ? NewDispatchDouble(window_->document()) : nullptr;
+    return *document ? S_OK : E_FAIL;
+  }
+
+  // IDispatch
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+  // IWebBrowser
+  STDMETHODIMP GoBack() override { return E_NOTIMPL; }
+  STDMETHODIMP GoForward() override { return E_NOTIMPL; }
+  STDMETHODIMP GoHome() override { return E_NOTIMPL; }
+  STDMETHODIMP GoSearch() override { return E_NOTIMPL; }
+  STDMETHODIMP Navigate(BSTR, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP Refresh() override { return E_NOTIMPL; }
+  STDMETHODIMP Refresh2(VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP Stop() override { return E_NOTIMPL; }
+  STDMETHODIMP get_Application(IDispatch**) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Parent(IDispatch**) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Container(IDispatch**) override { return E_NOTIMPL; }
+  STDMETHODIMP get_TopLevelContainer(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Type(BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Left(LONG*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_Left(LONG) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Top(LONG*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_Top(LONG) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Width(LONG*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_Width(LONG) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Height(LONG*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_Height(LONG) override { return E_NOTIMPL; }
+  STDMETHODIMP get_LocationName(BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_LocationURL(BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Busy(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  // IWebBrowserApp
+  STDMETHODIMP Quit() override { return E_NOTIMPL; }
+  STDMETHODIMP ClientToWindow(int*, int*) override { return E_NOTIMPL; }
+  STDMETHODIMP PutProperty(BSTR, VARIANT) override { return E_NOTIMPL; }
+  STDMETHODIMP GetProperty(BSTR, VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Name(BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_HWND(SHANDLE_PTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_FullName(BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Path(BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Visible(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_Visible(VARIANT_BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP get_StatusBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_StatusBar(VARIANT_BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP get_StatusText(BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_StatusText(BSTR) override { return E_NOTIMPL; }
+  STDMETHODIMP get_ToolBar(int*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_ToolBar(int) override { return E_NOTIMPL; }
+  STDMETHODIMP get_MenuBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_MenuBar(VARIANT_BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP get_FullScreen(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_FullScreen(VARIANT_BOOL) override { return E_NOTIMPL; }
+  // IWebBrowser2
+  STDMETHODIMP Navigate2(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryStatusWB(OLECMDID, OLECMDF*) override { return E_NOTIMPL; }
+  STDMETHODIMP ExecWB(OLECMDID, OLECMDEXECOPT, VARIANT*, VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP ShowBrowserBar(VARIANT*, VARIANT*, VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_ReadyState(READYSTATE*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Offline(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_Offline(VARIANT_BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Silent(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_Silent(VARIANT_BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP get_RegisterAsBrowser(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_RegisterAsBrowser(VARIANT_BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP get_RegisterAsDropTarget(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_RegisterAsDropTarget(VARIANT_BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP get_TheaterMode(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_TheaterMode(VARIANT_BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP get_AddressBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_AddressBar(VARIANT_BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP get_Resizable(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP put_Resizable(VARIANT_BOOL) override { return E_NOTIMPL; }
+
+ private:
+  std::atomic<ULONG> references_{1};
+  std::shared_ptr<memory::MemoryWindow> window_;
+};
+
+class DispatchDouble final : public IHTMLDocument, public IServiceProvider, public IMarshal {
+ public:
+  explicit DispatchDouble(DomRef object)
+      : object_(std::move(object)),
+        is_document_(std::dynamic_pointer_cast<memory::MemoryDocument>(object_) != nullptr),
+        window_(std::dynamic_pointer_cast<memory::MemoryWindow>(object_)) {}
+
+  const DomRef& object() const { return object_; }
+
+  // IUnknown
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kDoubleObjectIid)) {
+      *out = static_cast<IHTMLDocument*>(this);
+    } else if (IsEqualIID(iid, IID_IHTMLDocument) && is_document_) {
+      *out = static_cast<IHTMLDocument*>(this);
+    } else if (IsEqualIID(iid, IID_IServiceProvider) && window_) {
+      *out = static_cast<IServiceProvider*>(this);
+    } else if (IsEqualIID(iid, IID_IMarshal)) {
+      *out = static_cast<IMarshal*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // IDispatch
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    if (names == nullptr || ids == nullptr || count == 0) return E_INVALIDARG;
+    HRESULT hr = S_OK;
+    for (UINT i = 0; i < count; ++i) {
+      ids[i] = i == 0 && names[i] ? Names().Id(names[i]) : DISPID_UNKNOWN;  // named arguments: none
+      if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+    }
+    return hr;
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                      UINT*) override {
+    std::string name;
+    if (!Names().Name(id, &name)) return DISP_E_MEMBERNOTFOUND;
+    InvokeKind kind = InvokeKind::kMethod;
+    if (flags & DISPATCH_PROPERTYPUTREF) kind = InvokeKind::kPropertyPutRef;
+    else if (flags & DISPATCH_PROPERTYPUT) kind = InvokeKind::kPropertyPut;
+    else if (flags & DISPATCH_PROPERTYGET) kind = InvokeKind::kPropertyGet;
+    else if (!(flags & DISPATCH_METHOD)) return E_INVALIDARG;
+    std::vector<Variant> args;
+    if (params && params->cArgs > 0) {
+      if (params->rgvarg == nullptr) return E_INVALIDARG;
+      // The last argument comes first in the array.
+      for (UINT i = params->cArgs; i-- > 0;) args.push_back(FromVariant(params->rgvarg[i]));
+    }
+    Variant value;
+    const int32_t code = object_->Invoke(name, kind, args, &value);
+    if (code != dom_error::kOk) return static_cast<HRESULT>(code);
+    if (result) ToVariant(value, result);
+    return S_OK;
+  }
+
+  // IHTMLDocument
+  STDMETHODIMP get_Script(IDispatch** script) override {
+    if (script) *script = nullptr;
+    return E_NOTIMPL;
+  }
+
+  // IServiceProvider (frame windows)
+  STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (!window_ || !IsEqualGUID(service, SID_SWebBrowserApp)) return E_NOINTERFACE;
+    auto* browser = new WebBrowserDouble(window_);
+    const HRESULT hr = browser->QueryInterface(iid, out);
+    browser->Release();
+    return hr;
+  }
+
+  // IMarshal: the object marshals itself as its address in this process.
+  STDMETHODIMP GetUnmarshalClass(REFIID, void*, DWORD, void*, DWORD, CLSID* cid) override {
+    if (cid == nullptr) return E_POINTER;
+    *cid = kUnmarshalClass;
+    return S_OK;
+  }
+  STDMETHODIMP GetMarshalSizeMax(REFIID, void*, DWORD, void*, DWORD, DWORD* size) override {
+    if (size == nullptr) return E_POINTER;
+    *size = sizeof(MarshalRecord);
+    return S_OK;
+  }
+  STDMETHODIMP MarshalInterface(IStream* stream, REFIID iid, void*, DWORD, void*, DWORD) override {
+    if (stream == nullptr) return E_POINTER;
+    void* marshalled = nullptr;  // the record's own reference
+    HRESULT hr = QueryInterface(iid, &marshalled);
+    if (FAILED(hr)) return hr;
+    MarshalRecord record;
+    record.process = GetCurrentProcessId();
+    record.address = reinterpret_cast<UINT_PTR>(marshalled);
+    ULONG written = 0;
+    hr = stream->Write(&record, sizeof record, &written);
+    if (FAILED(hr) || written != sizeof record) {
+      static_cast<IUnknown*>(marshalled)->Release();
+      return FAILED(hr) ? hr : STG_E_MEDIUMFULL;
+    }
+    return S_OK;
+  }
+  STDMETHODIMP UnmarshalInterface(IStream* stream, REFIID iid, void** out) override {
+    return UnmarshalRecord(stream, iid, out);
+  }
+  STDMETHODIMP ReleaseMarshalData(IStream* stream) override { return ReleaseRecord(stream); }
+  STDMETHODIMP DisconnectObject(DWORD) override { return S_OK; }
+
+ private:
+  ~DispatchDouble() = default;
+
+  std::atomic<ULONG> references_{1};
+  DomRef object_;
+  bool is_document_;
+  std::shared_ptr<memory::MemoryWindow> window_;
+};
+
+// Registration of the unmarshal class, shared by the doubles alive on the
+// thread.
+int registrations = 0;
+DWORD registration_cookie = 0;
+
+constexpr wchar_t kMainClass[] = L"BrevaneDocumentDoubleMain";
+
+void RegisterWindowClasses() {
+  static const bool registered = [] {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    auto add = [instance](const wchar_t* name, WNDPROC procedure) {
+      WNDCLASSEXW window_class{};
+      window_class.cbSize = sizeof window_class;
+      window_class.lpfnWndProc = procedure;
+      window_class.hInstance = instance;
+      window_class.lpszClassName = name;
+      RegisterClassExW(&window_class);
+    };
+    add(kMainClass, DefWindowProcW);
+    add(L"Shell Embedding", DefWindowProcW);
+    add(L"Shell DocObject View", DefWindowProcW);
+    return true;
+  }();
+  (void)registered;
+}
+
+}  // namespace
+
+IDispatch* NewDispatchDouble(const DomRef& object) {
+  if (!object) return nullptr;
+  return static_cast<IHTMLDocument*>(new DispatchDouble(object));
+}
+
+DomRef DoubledObject(IUnknown* object) {
+  if (object == nullptr) return nullptr;
+  IHTMLDocument* found = nullptr;
+  if (FAILED(object->QueryInterface(kDoubleObjectIid, reinterpret_cast<void**>(&found))) || found == nullptr) {
+    return nullptr;
+  }
+  DomRef inner = static_cast<DispatchDouble*>(found)->object();
+  found->Release();
+  return inner;
+}
+
+DocumentDouble::DocumentDouble(memory::MemoryEngine& engine)
+    : DocumentDouble([&engine]() -> DomRef { return engine.shown(); }) {}
+
+DocumentDouble::DocumentDouble(std::function<DomRef()> source) : source_(std::move(source)) {
+  com_ = CoInitialize(nullptr);
+  if (registrations++ == 0) {
+    if (FAILED(CoRegisterClassObject(kUnmarshalClass, &Factory(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                     &registration_cookie))) {
+      registration_cookie = 0;
+    }
+  }
+  cookie_ = registration_cookie;
+
+  RegisterWindowClasses();
+  static const bool document_class = [] {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = DocumentWindowProc;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"Internet Explorer_Server";
+    return RegisterClassExW(&window_class) != 0;
+  }();
+  (void)document_class;
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  main_ = CreateWindowExW(0, kMainClass, L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, instance, nullptr);
+  control_ = CreateWindowExW(0, L"Shell Embedding", L"", WS_CHILD, 0, 0, 400, 300, main_, nullptr, instance,
+                             nullptr);
+  HWND view = CreateWindowExW(0, L"Shell DocObject View", L"", WS_CHILD, 0, 0, 400, 300, control_, nullptr,
+                              instance, nullptr);
+  document_window_ = CreateWindowExW(0, L"Internet Explorer_Server", L"", WS_CHILD, 0, 0, 400, 300, view,
+                                     nullptr, instance, nullptr);
+  if (document_window_) SetWindowLongPtrW(document_window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+DocumentDouble::~DocumentDouble() {
+  if (document_window_) SetWindowLongPtrW(document_window_, GWLP_USERDATA, 0);
+  if (main_) DestroyWindow(main_);
+  if (--registrations == 0 && registration_cookie != 0) {
+    CoRevokeClassObject(registration_cookie);
+    registration_cookie = 0;
+  }
+  if (SUCCEEDED(com_)) CoUninitialize();
+}
+
+LRESULT CALLBACK DocumentDouble::DocumentWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  static const UINT get_object = RegisterWindowMessageA("WM_HTML_GETOBJECT");
+  if (message != 0 && message == get_object) {
+    auto* self = reinterpret_cast<DocumentDouble*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || !self->source_) return 0;
+    DomRef document = self->source_();
+    IDispatch* dispatch = NewDispatchDouble(document);
+    if (dispatch == nullptr) return 0;
+    ++self->requests_;
+    const LRESULT answer = LresultFromObject(IID_IHTMLDocument, wparam, dispatch);
+    dispatch->Release();
+    return answer < 0 ? 0 : answer;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+}  // namespace brevane::mshtml::testing
