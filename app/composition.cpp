@@ -8,21 +8,21 @@
 #include <memory>
 #include <thread>
 
+#include "app/routines.h"
 #include "browser/browser_control.h"
 #include "browser/document_browser.h"
 #include "browser/webkit/webkit_engine.h"
 #include "core/core.h"
 #include "core/startup.h"
 #include "extras/announcement.h"
-#include "extras/contact.h"
 #include "extras/http.h"
 #include "extras/open_in_browser.h"
-#include "extras/picture.h"
 #include "extras/skin.h"
 #include "ui/gtk/gtk_pause.h"
 #include "ui/gtk/main_window.h"
-#include "ui/gtk/worker_proxies.h"
+#include "ui/gtk/window_thread.h"
 #include "ui/names.h"
+#include "ui/worker_proxies.h"
 
 namespace brevane::app {
 namespace {
@@ -33,33 +33,7 @@ class ShellWidgets : public WidgetTable {
   explicit ShellWidgets(gtk::MainWindow& window) : window_(window) {}
   bool IsWindow(WindowHandle handle) override { return window_.IsWindow(handle); }
   std::string ClassName(WindowHandle handle) override { return window_.ClassName(handle); }
-  std::vector<WindowHandle> Children(WindowHandle handle) override { return window_.Children(handle); }
-  WebKitWebView* WebViewOf(WindowHandle handle) override { return window_.WebViewOf(handle); }
-
- private:
-  gtk::MainWindow& window_;
-};
-
-class ShellBrowserControl : public BrowserControl {
- public:
-  explicit ShellBrowserControl(gtk::MainWindow& window) : navigator_(window) {}
-  void Navigate(const Text& address) override { navigator_.Navigate(address); }
-  WindowHandle Handle() override { return navigator_.Handle(); }
-
- private:
-  gtk::WebViewNavigator navigator_;
-};
-
-std::vector<gtk::PictureFrame> DecodeForBanner(std::string_view bytes) {
-  std::vector<gtk::PictureFrame> out;
-  Picture picture = DecodePicture(bytes);
-  for (PictureFrame& f : picture.frames) {
-    out.push_back({f.width, f.height, f.delay_ms, std::move(f.rgba)});
-  }
-  return out;
-}
-
-// Everything that lives as long as the window.
+  // Everything that lives as long as the window.
 struct Program {
   gtk::GtkPause pause;
   std::unique_ptr<gtk::MainWindow> window;
@@ -118,24 +92,8 @@ int RunProgram(const Endpoints& endpoints) {
     p.announcements = std::make_unique<Announcements>(
         *p.window, *p.http, [](const Text& address) { OpenInBrowser(address); }, endpoints.announcement_url);
     p.window->SetPictureDecoder(DecodeForBanner);
-    p.window->SetRoutineRunner([&startup](Routine routine, const gtk::EventArgs&) -> int32_t {
-      switch (routine) {
-        case Routine::kCreatedSequence: startup.Created(); break;
-        case Routine::kStartLoginWorker: startup.Activated(); break;
-        case Routine::kEndProgram: startup.AboutToBeDestroyed(); break;
-        case Routine::kStartMonitoring: p.core->StartMonitoring(); break;
-        case Routine::kStopMonitoring: p.core->StopMonitoring(); break;
-        case Routine::kForumLogin: p.core->ForumLogin(); break;
-        case Routine::kSaveBoards: p.core->SaveBoards(); break;
-        case Routine::kSaveReplies: p.core->SaveReplies(); break;
-        case Routine::kPostReply: p.core->PostReply(); break;
-        case Routine::kOpenRecordUrl: p.core->OpenRecordUrl(); break;
-        case Routine::kOpenBannerLink: p.announcements->OpenBannerLink(); break;
-        case Routine::kOpenContactLink:
-          OpenContactLink([](const Text& address) { OpenInBrowser(address); });
-          break;
-      }
-      return 0;  // no bound routine has a result
+    p.window->SetRoutineRunner([&startup](Routine routine, const gtk::EventArgs&) {
+      return RunRoutine(routine, {&startup, p.core.get(), p.announcements.get()});
     });
     p.window->CreateAndShow();
   };
@@ -149,8 +107,8 @@ int RunProgram(const Endpoints& endpoints) {
     // The login runs once on its own thread; every control and browser call
     // it makes is handed to the window thread. Nobody waits for it.
     std::thread([] {
-      gtk::WorkerControls controls(*p.window);
-      gtk::WorkerBrowser browser(*p.browser);
+      WorkerControls controls(*p.window, gtk::HandOverToWindowThread);
+      WorkerBrowser browser(*p.browser, gtk::HandOverToWindowThread);
       ForumLogin(controls, browser, p.login_url);
     }).detach();
   };
