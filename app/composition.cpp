@@ -33,7 +33,24 @@ class ShellWidgets : public WidgetTable {
   explicit ShellWidgets(gtk::MainWindow& window) : window_(window) {}
   bool IsWindow(WindowHandle handle) override { return window_.IsWindow(handle); }
   std::string ClassName(WindowHandle handle) override { return window_.ClassName(handle); }
-  // Everything that lives as long as the window.
+  std::vector<WindowHandle> Children(WindowHandle handle) override { return window_.Children(handle); }
+  WebKitWebView* WebViewOf(WindowHandle handle) override { return window_.WebViewOf(handle); }
+
+ private:
+  gtk::MainWindow& window_;
+};
+
+class ShellBrowserControl : public BrowserControl {
+ public:
+  explicit ShellBrowserControl(gtk::MainWindow& window) : navigator_(window) {}
+  void Navigate(const Text& address) override { navigator_.Navigate(address); }
+  WindowHandle Handle() override { return navigator_.Handle(); }
+
+ private:
+  gtk::WebViewNavigator navigator_;
+};
+
+// Everything that lives as long as the window.
 struct Program {
   gtk::GtkPause pause;
   std::unique_ptr<gtk::MainWindow> window;

@@ -43,11 +43,14 @@ linux_tests() {
   with_display ctest --test-dir build --output-on-failure -j "$JOBS" -LE e2e &&
     with_display ctest --test-dir build --output-on-failure -L e2e --repeat until-pass:2
 }
+# The .deb made from the install rules (the Windows .zip: tools/test-windows.sh).
+packages() { (cd build && cpack -B packages) && ls build/packages/*.deb; }
 windows() { with_display tools/test-windows.sh; }
 fuzz() { tools/fuzz.sh "$FUZZ_SECONDS"; }
 
 step "Linux build" linux_build || true
 if [ $status -eq 0 ]; then step "Linux tests" linux_tests; fi
+if [ $status -eq 0 ]; then step "Linux package" packages; fi
 step "Windows build and tests under Wine" windows
 if [ "$FUZZ_SECONDS" != 0 ]; then step "Fuzz runs (${FUZZ_SECONDS} s each)" fuzz; fi
 exit $status
