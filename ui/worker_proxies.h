@@ -35,11 +35,24 @@ auto HandOverCall(const HandOver& hand_over, F&& f) -> std::invoke_result_t<F> {
     return result ? std::move(*result) : R{};
   }
 }
+
+// What both proxies share: the hand-over and a call through it.
+class HandsOver {
+ protected:
+  explicit HandsOver(HandOver hand_over) : hand_over_(std::move(hand_over)) {}
+  template <typename F>
+  auto Run(F&& f) -> std::invoke_result_t<F> {
+    return HandOverCall(hand_over_, std::forward<F>(f));
+  }
+
+ private:
+  HandOver hand_over_;
+};
 }  // namespace detail
 
-class WorkerControls : public Controls {
+class WorkerControls : public Controls, private detail::HandsOver {
  public:
-  WorkerControls(Controls& target, HandOver hand_over) : target_(target), hand_over_(std::move(hand_over)) {}
+  WorkerControls(Controls& target, HandOver hand_over) : HandsOver(std::move(hand_over)), target_(target) {}
 
   void WriteControlProperty(std::string_view control, int property, const PropertyValue& value) override {
     Run([&] { target_.WriteControlProperty(control, property, value); });
@@ -64,18 +77,12 @@ class WorkerControls : public Controls {
   }
 
  private:
-  template <typename F>
-  auto Run(F&& f) -> std::invoke_result_t<F> {
-    return detail::HandOverCall(hand_over_, std::forward<F>(f));
-  }
   Controls& target_;
-  HandOver hand_over_;
 };
 
-class WorkerBrowser : public BrowserOperations {
+class WorkerBrowser : public BrowserOperations, private detail::HandsOver {
  public:
-  WorkerBrowser(BrowserOperations& target, HandOver hand_over)
-      : target_(target), hand_over_(std::move(hand_over)) {}
+  WorkerBrowser(BrowserOperations& target, HandOver hand_over) : HandsOver(std::move(hand_over)), target_(target) {}
 
   void NavigateBrowser(const Text& address) override {
     Run([&] { target_.NavigateBrowser(address); });
@@ -104,12 +111,7 @@ class WorkerBrowser : public BrowserOperations {
   }
 
  private:
-  template <typename F>
-  auto Run(F&& f) -> std::invoke_result_t<F> {
-    return detail::HandOverCall(hand_over_, std::forward<F>(f));
-  }
   BrowserOperations& target_;
-  HandOver hand_over_;
 };
 
 }  // namespace brevane
