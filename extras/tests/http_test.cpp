@@ -182,7 +182,8 @@ TEST(HttpGetBody, NothingIsRequestedForEmptyOrNonWebAddresses) {
 TEST(HttpGetBody, OneFetcherServesSeveralFetches) {
   auto http = Fetcher();
   for (int i = 0; i < 3; ++i) {
-    const std::string body = "n" + std::string(1, static_cast<char>('0' + i));
+    std::string body = "n";
+    body += static_cast<char>('0' + i);
     LoopbackServer server("HTTP/1.0 200 OK\r\n\r\n" + body);
     EXPECT_EQ(http->HttpGetBody(server.Base() + "/"), body);
   }
