@@ -128,6 +128,7 @@ def main():
             rss = []
             idle_main, idle_family = [], []
             idle_thread, idle_board = [], []  # whole tree, by the page shown
+            spawns = []
             for n in range(args.passes):
                 # The countdown of this pass.
                 wait_for(lambda: program.title() == "9秒后继续监控...", 120, "countdown of pass %d" % (n + 1),
@@ -142,6 +143,7 @@ def main():
                 (idle_thread if n % 2 == 1 else idle_board).append(idle_family[-1])
                 rss.append(rss_kib(pid))
                 if n % 2 == 0:
+                    spawns.append(time.time())
                     get(forum.base + "/_spawn")
                 print("pass %2d: rss %d KiB, countdown cpu %.2f%% (with WebKit %.2f%%)"
                       % (n + 1, rss[-1], idle_main[-1], idle_family[-1]), flush=True)
@@ -180,7 +182,7 @@ def main():
               "%.2f%% of one core (max %.2f%%)" % (statistics.mean(idle_board), max(idle_board)))
 
     # Latency from a new thread to our reply, and the least the pauses allow.
-    latencies, least = thread_latencies(received, requests, board_cost)
+    latencies, least = thread_latencies(received, requests, board_cost, spawns)
     if latencies:
         med, worst = median_worst(latencies)
         lmed, lworst = median_worst(least)
@@ -190,8 +192,8 @@ def main():
           % (rss[0], rss[-1], max(rss)))
 
 
-def thread_latencies(received, requests, board_cost):
-    """For every thread spawned during the run and answered: the time from its
+def thread_latencies(received, requests, board_cost, spawns):
+    """For every thread spawned by the bench and answered: the time from its
     creation to our reply's arrival, and the least a program with no costs of
     its own could take on the same schedule. That program starts its next
     pass when the countdown ends (taken as the first board request after the
@@ -203,13 +205,12 @@ def thread_latencies(received, requests, board_cost):
     for r in received["replies"]:
         first_reply.setdefault(int(r["thread"]), r["time"])
     board_times = [r["time"] for r in requests if r["method"] == "GET" and r["path"].startswith("/catalog/")]
-    spawn_floor = min((r["time"] for r in requests), default=0)
     latencies, least = [], []
     cost = (board_cost if board_cost == board_cost else 0) / 1000.0
     for number, t in received["threads"].items():
         created = t["created"]
-        if created <= spawn_floor + 1 or int(number) not in first_reply or t["board"] not in BOARDS:
-            continue  # the forum's initial threads, or one never answered
+        if not any(0 <= created - s < 1 for s in spawns) or int(number) not in first_reply or t["board"] not in BOARDS:
+            continue  # one of the forum's first threads, or one never answered
         latencies.append((first_reply[int(number)] - created) * 1000)
         next_board = min((b for b in board_times if b > created), default=None)
         if next_board is None:

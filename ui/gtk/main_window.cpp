@@ -42,16 +42,50 @@ struct MainWindow::Entry {
   std::vector<int> delays;
   std::size_t frame = 0;
   guint animation = 0;
+  // The frames scaled to the box's size, made on first draw: a frame change
+  // then costs one copy, not a filtered scaling.
+  std::vector<cairo_surface_t*> scaled;
+  int scaled_width = 0, scaled_height = 0;
   MainWindow* owner = nullptr;
 
   ~Entry() { ClearFrames(); }
+  void ClearScaled() {
+    for (cairo_surface_t* s : scaled) cairo_surface_destroy(s);
+    scaled.clear();
+  }
   void ClearFrames() {
     if (animation != 0) g_source_remove(animation);
     animation = 0;
+    ClearScaled();
     for (cairo_surface_t* s : frames) cairo_surface_destroy(s);
     frames.clear();
     delays.clear();
     frame = 0;
+  }
+  // The current frame at the box's size, scaled once per frame and size.
+  cairo_surface_t* ScaledFrame(int width, int height) {
+    if (frames.empty() || width <= 0 || height <= 0) return nullptr;
+    if (width != scaled_width || height != scaled_height || scaled.size() != frames.size()) {
+      ClearScaled();
+      scaled.assign(frames.size(), nullptr);
+      scaled_width = width;
+      scaled_height = height;
+    }
+    const std::size_t i = std::min(frame, frames.size() - 1);
+    if (scaled[i] == nullptr) {
+      cairo_surface_t* s = frames[i];
+      const double sw = cairo_image_surface_get_width(s), sh = cairo_image_surface_get_height(s);
+      cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+      cairo_t* cr = cairo_create(out);
+      // Stretched to the whole box, whatever the picture's proportions.
+      cairo_scale(cr, width / sw, height / sh);
+      cairo_set_source_surface(cr, s, 0, 0);
+      cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+      cairo_paint(cr);
+      cairo_destroy(cr);
+      scaled[i] = out;
+    }
+    return scaled[i];
   }
 };
 
@@ -216,14 +250,9 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
       gtk_widget_add_events(entry.widget, GDK_BUTTON_PRESS_MASK);
       g_signal_connect(entry.widget, "draw", Cb([](GtkWidget* w, cairo_t* cr, gpointer data) -> gboolean {
         auto* en = static_cast<Entry*>(data);
-        if (en->frames.empty()) return FALSE;
-        cairo_surface_t* s = en->frames[std::min(en->frame, en->frames.size() - 1)];
-        const double sw = cairo_image_surface_get_width(s), sh = cairo_image_surface_get_height(s);
-        if (sw <= 0 || sh <= 0) return FALSE;
-        // Stretched to the whole box, whatever the picture's proportions.
-        cairo_scale(cr, gtk_widget_get_allocated_width(w) / sw, gtk_widget_get_allocated_height(w) / sh);
+        cairo_surface_t* s = en->ScaledFrame(gtk_widget_get_allocated_width(w), gtk_widget_get_allocated_height(w));
+        if (s == nullptr) return FALSE;
         cairo_set_source_surface(cr, s, 0, 0);
-        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
         cairo_paint(cr);
         return FALSE;
       }), &entry);
@@ -671,7 +700,11 @@ void MainWindow::WriteControlProperty(std::string_view control, int property, co
     return;
   }
   if (is_window && property == prop::kCaption) {
-    gtk_window_set_title(GTK_WINDOW(window_), SafeUtf8(AsText(value)).c_str());
+    // The countdown writes its title every second; a title that reads the
+    // same is not sent to the window manager again.
+    const std::string title = SafeUtf8(AsText(value));
+    const char* now = gtk_window_get_title(GTK_WINDOW(window_));
+    if (now == nullptr || title != now) gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
     return;
   }
   const auto kind = static_cast<Kind>(e->kind);
@@ -692,7 +725,9 @@ void MainWindow::WriteControlProperty(std::string_view control, int property, co
     }
     e->suppress_selection = false;
   } else if (e->kind >= 0 && (kind == Kind::kLabel) && property == prop::kCaption) {
-    e->caption = SafeUtf8(AsText(value));
+    std::string caption = SafeUtf8(AsText(value));
+    if (caption == e->caption) return;  // nothing to draw again
+    e->caption = std::move(caption);
     gtk_widget_queue_draw(e->widget);
   }
 }
