@@ -74,11 +74,16 @@ struct Program {
 
 // Environment WebKit needs in this process before the first web view: no
 // GPU is assumed (a virtual X server has none), so pages are composited in
-// software. Values the user has set are kept.
+// software; scroll bars are classic ones. Values the user has set are kept.
 void PrepareWebKitEnvironment() {
   setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
   setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
+  // Classic scroll bars, always shown, as the Windows browser control has.
+  // The overlay ones fade in and out in steps of their own: on a page that
+  // scrolls (a thread page with its editor) they kept the page repainting
+  // some twenty times a second while the window only waits.
+  setenv("GTK_OVERLAY_SCROLLING", "0", 0);
 }
 
 }  // namespace
