@@ -8,21 +8,21 @@
 #include <memory>
 #include <thread>
 
+#include "app/routines.h"
 #include "browser/browser_control.h"
 #include "browser/document_browser.h"
 #include "browser/webkit/webkit_engine.h"
 #include "core/core.h"
 #include "core/startup.h"
 #include "extras/announcement.h"
-#include "extras/contact.h"
 #include "extras/http.h"
 #include "extras/open_in_browser.h"
-#include "extras/picture.h"
 #include "extras/skin.h"
 #include "ui/gtk/gtk_pause.h"
 #include "ui/gtk/main_window.h"
-#include "ui/gtk/worker_proxies.h"
+#include "ui/gtk/window_thread.h"
 #include "ui/names.h"
+#include "ui/worker_proxies.h"
 
 namespace brevane::app {
 namespace {
@@ -50,15 +50,6 @@ class ShellBrowserControl : public BrowserControl {
   gtk::WebViewNavigator navigator_;
 };
 
-std::vector<gtk::PictureFrame> DecodeForBanner(std::string_view bytes) {
-  std::vector<gtk::PictureFrame> out;
-  Picture picture = DecodePicture(bytes);
-  for (PictureFrame& f : picture.frames) {
-    out.push_back({f.width, f.height, f.delay_ms, std::move(f.rgba)});
-  }
-  return out;
-}
-
 // Everything that lives as long as the window.
 struct Program {
   gtk::GtkPause pause;
@@ -83,11 +74,16 @@ struct Program {
 
 // Environment WebKit needs in this process before the first web view: no
 // GPU is assumed (a virtual X server has none), so pages are composited in
-// software. Values the user has set are kept.
+// software; scroll bars are classic ones. Values the user has set are kept.
 void PrepareWebKitEnvironment() {
   setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
   setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
+  // Classic scroll bars, always shown, as the Windows browser control has.
+  // The overlay ones fade in and out in steps of their own: on a page that
+  // scrolls (a thread page with its editor) they kept the page repainting
+  // some twenty times a second while the window only waits.
+  setenv("GTK_OVERLAY_SCROLLING", "0", 0);
 }
 
 }  // namespace
@@ -111,31 +107,15 @@ int RunProgram(const Endpoints& endpoints) {
     p.browser = std::make_unique<DocumentBrowser>(*p.browser_control, *p.engine, p.pause);
     CoreEdges edges;
     edges.open_in_browser = [](const Text& address) { OpenInBrowser(address); };
-    edges.settings_directory = ProgramDirectory();
+    edges.settings_directory = SettingsDirectory();
     edges.login_url = endpoints.login_url;
     p.core = std::make_unique<Core>(*p.window, *p.browser, std::move(edges));
     p.http = MakeHttpFetcher();
     p.announcements = std::make_unique<Announcements>(
         *p.window, *p.http, [](const Text& address) { OpenInBrowser(address); }, endpoints.announcement_url);
     p.window->SetPictureDecoder(DecodeForBanner);
-    p.window->SetRoutineRunner([&startup](Routine routine, const gtk::EventArgs&) -> int32_t {
-      switch (routine) {
-        case Routine::kCreatedSequence: startup.Created(); break;
-        case Routine::kStartLoginWorker: startup.Activated(); break;
-        case Routine::kEndProgram: startup.AboutToBeDestroyed(); break;
-        case Routine::kStartMonitoring: p.core->StartMonitoring(); break;
-        case Routine::kStopMonitoring: p.core->StopMonitoring(); break;
-        case Routine::kForumLogin: p.core->ForumLogin(); break;
-        case Routine::kSaveBoards: p.core->SaveBoards(); break;
-        case Routine::kSaveReplies: p.core->SaveReplies(); break;
-        case Routine::kPostReply: p.core->PostReply(); break;
-        case Routine::kOpenRecordUrl: p.core->OpenRecordUrl(); break;
-        case Routine::kOpenBannerLink: p.announcements->OpenBannerLink(); break;
-        case Routine::kOpenContactLink:
-          OpenContactLink([](const Text& address) { OpenInBrowser(address); });
-          break;
-      }
-      return 0;  // no bound routine has a result
+    p.window->SetRoutineRunner([&startup](Routine routine, const gtk::EventArgs&) {
+      return RunRoutine(routine, {&startup, p.core.get(), p.announcements.get()});
     });
     p.window->CreateAndShow();
   };
@@ -149,8 +129,8 @@ int RunProgram(const Endpoints& endpoints) {
     // The login runs once on its own thread; every control and browser call
     // it makes is handed to the window thread. Nobody waits for it.
     std::thread([] {
-      gtk::WorkerControls controls(*p.window);
-      gtk::WorkerBrowser browser(*p.browser);
+      WorkerControls controls(*p.window, gtk::HandOverToWindowThread);
+      WorkerBrowser browser(*p.browser, gtk::HandOverToWindowThread);
       ForumLogin(controls, browser, p.login_url);
     }).detach();
   };

@@ -16,8 +16,16 @@ nothing but its title):
   - cost of one posting beyond its fixed 1200 ms of pauses: time from the
     thread page request to the next board request, minus 1200 ms and the
     board pause, minus the board cost;
-  - CPU used while the title counts down (the program's process, and with its
-    WebKit processes), in percent of one core;
+  - CPU used while the title counts down, by the program's process and by
+    the whole process tree (its WebKit processes and their children), in
+    percent of one core: after a pass that posted (a thread page with its
+    editor shown) and after one that did not (a board page), the banner
+    playing in both;
+  - latency from a new thread's appearance on the forum to the arrival of
+    our reply (median and worst), beside the least the fixed pauses and the
+    countdown allow: the countdown left when the thread appeared, the board
+    pause (1000 ms) and posting pauses (1200 ms) of every board read before
+    its own, and the 200 ms of pauses before its reply is submitted;
   - resident memory of the program's process after every pass.
 """
 
@@ -55,19 +63,40 @@ def rss_kib(pid):
     return 0
 
 
-def children(pid):
-    out = subprocess.run(["pgrep", "-P", str(pid)], capture_output=True, text=True).stdout
-    return [int(p) for p in out.split()]
+def descendants(pid):
+    """Every process below pid: children, their children and so on."""
+    parent_of = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                parent_of[int(entry)] = int(f.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, ValueError, IndexError):
+            pass
+    found, frontier = [], [pid]
+    while frontier:
+        p = frontier.pop()
+        kids = [c for c, parent in parent_of.items() if parent == p]
+        found += kids
+        frontier += kids
+    return found
 
 
 def family_ticks(pid):
+    """CPU ticks of pid and every process below it (a process that ends
+    during an interval takes its ticks with it; WebKit's stay for the run)."""
     total = cpu_ticks(pid)
-    for c in children(pid):
+    for c in descendants(pid):
         try:
             total += cpu_ticks(c)
         except OSError:
             pass
     return total
+
+
+def median_worst(values):
+    return (statistics.median(values), max(values)) if values else (float("nan"), float("nan"))
 
 
 def get(url):
@@ -98,6 +127,8 @@ def main():
 
             rss = []
             idle_main, idle_family = [], []
+            idle_thread, idle_board = [], []  # whole tree, by the page shown
+            spawns = []
             for n in range(args.passes):
                 # The countdown of this pass.
                 wait_for(lambda: program.title() == "9秒后继续监控...", 120, "countdown of pass %d" % (n + 1),
@@ -107,13 +138,18 @@ def main():
                 t1, m1, f1 = time.time(), cpu_ticks(pid), family_ticks(pid)
                 idle_main.append((m1 - m0) / TICK / (t1 - t0) * 100)
                 idle_family.append((f1 - f0) / TICK / (t1 - t0) * 100)
+                # Passes 2, 4, ... post (threads spawned after pass 1, 3, ...):
+                # the last board's thread page is shown while they count down.
+                (idle_thread if n % 2 == 1 else idle_board).append(idle_family[-1])
                 rss.append(rss_kib(pid))
                 if n % 2 == 0:
+                    spawns.append(time.time())
                     get(forum.base + "/_spawn")
                 print("pass %2d: rss %d KiB, countdown cpu %.2f%% (with WebKit %.2f%%)"
                       % (n + 1, rss[-1], idle_main[-1], idle_family[-1]), flush=True)
 
-            requests = forum.received()["requests"]
+            received = forum.received()
+            requests = received["requests"]
     finally:
         if program is not None:
             program.kill()
@@ -136,10 +172,53 @@ def main():
     print("boards measured: %d, postings measured: %d" % (len(board_gaps), len(posting_gaps)))
     print("cost of one board beyond its 1000 ms pause: %.0f ms (median)" % board_cost)
     print("cost of one posting beyond its 1200 ms of pauses: %.0f ms (median)" % posting_cost)
-    print("CPU while counting down: program %.2f%% of one core (max %.2f%%), with WebKit processes %.2f%%"
+    print("CPU while counting down: program %.2f%% of one core (max %.2f%%), whole process tree %.2f%%"
           % (statistics.mean(idle_main), max(idle_main), statistics.mean(idle_family)))
+    if idle_thread:
+        print("CPU of the whole process tree while counting down with a thread page and its editor shown: "
+              "%.2f%% of one core (max %.2f%%)" % (statistics.mean(idle_thread), max(idle_thread)))
+    if idle_board:
+        print("CPU of the whole process tree while counting down with a board page shown: "
+              "%.2f%% of one core (max %.2f%%)" % (statistics.mean(idle_board), max(idle_board)))
+
+    # Latency from a new thread to our reply, and the least the pauses allow.
+    latencies, least = thread_latencies(received, requests, board_cost, spawns)
+    if latencies:
+        med, worst = median_worst(latencies)
+        lmed, lworst = median_worst(least)
+        print("new thread to our reply: median %.0f ms, worst %.0f ms (%d threads); least the pauses and the "
+              "countdown allow: median %.0f ms, worst %.0f ms" % (med, worst, len(latencies), lmed, lworst))
     print("resident memory: first pass %d KiB, last pass %d KiB, max %d KiB"
           % (rss[0], rss[-1], max(rss)))
+
+
+def thread_latencies(received, requests, board_cost, spawns):
+    """For every thread spawned by the bench and answered: the time from its
+    creation to our reply's arrival, and the least a program with no costs of
+    its own could take on the same schedule. That program starts its next
+    pass when the countdown ends (taken as the first board request after the
+    thread appeared, less one board's cost), reads the boards in order, each
+    followed by its 1000 ms pause and, as every board has a new thread, by a
+    posting's 1200 ms of pauses, and submits a reply 200 ms after opening the
+    thread."""
+    first_reply = {}
+    for r in received["replies"]:
+        first_reply.setdefault(int(r["thread"]), r["time"])
+    board_times = [r["time"] for r in requests if r["method"] == "GET" and r["path"].startswith("/catalog/")]
+    latencies, least = [], []
+    cost = (board_cost if board_cost == board_cost else 0) / 1000.0
+    for number, t in received["threads"].items():
+        created = t["created"]
+        if not any(0 <= created - s < 1 for s in spawns) or int(number) not in first_reply or t["board"] not in BOARDS:
+            continue  # one of the forum's first threads, or one never answered
+        latencies.append((first_reply[int(number)] - created) * 1000)
+        next_board = min((b for b in board_times if b > created), default=None)
+        if next_board is None:
+            continue
+        countdown_left = max(0.0, next_board - cost - created)
+        index = BOARDS.index(t["board"])
+        least.append((countdown_left + index * (1.0 + 1.2) + 0.2) * 1000)
+    return latencies, least
 
 
 if __name__ == "__main__":

@@ -26,6 +26,9 @@ cmake -S . -B build-win32 -G Ninja -DCMAKE_BUILD_TYPE=Release -DBREVANE_WERROR=O
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/mingw-i686.cmake" \
   -DBREVANE_TESTS=OFF -DBREVANE_BENCHMARKS=OFF
 cmake --build build-win32 -j "$JOBS"
+# The Windows package: a .zip with brevane.exe.
+(cd build-win32 && cpack -B packages)
+ls build-win32/packages/*.zip
 
 cmake -S . -B build-win64 -G Ninja -DCMAKE_BUILD_TYPE=Release -DBREVANE_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchains/mingw-x86_64.cmake" \

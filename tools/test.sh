@@ -34,8 +34,17 @@ step() {
   fi
 }
 
+# The main build is a Release build, the type most users pick; the portable
+# unit suites run once more in a Debug build (assertions on, no optimiser),
+# without the desktop program or the benchmarks, to keep it short.
 linux_build() {
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANE_WERROR=ON && cmake --build build -j "$JOBS"
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DBREVANE_WERROR=ON && cmake --build build -j "$JOBS"
+}
+debug_unit_tests() {
+  cmake -S . -B build-debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBREVANE_WERROR=ON \
+    -DBREVANE_GUI=OFF -DBREVANE_BENCHMARKS=OFF &&
+    cmake --build build-debug -j "$JOBS" &&
+    ctest --test-dir build-debug --output-on-failure -j "$JOBS" -L unit
 }
 # The end-to-end run drives a real window and a real forum; under heavy load
 # its title sampling can miss a step, so it gets one retry.
@@ -43,11 +52,15 @@ linux_tests() {
   with_display ctest --test-dir build --output-on-failure -j "$JOBS" -LE e2e &&
     with_display ctest --test-dir build --output-on-failure -L e2e --repeat until-pass:2
 }
+# The .deb made from the install rules (the Windows .zip: tools/test-windows.sh).
+packages() { (cd build && cpack -B packages) && ls build/packages/*.deb; }
 windows() { with_display tools/test-windows.sh; }
 fuzz() { tools/fuzz.sh "$FUZZ_SECONDS"; }
 
 step "Linux build" linux_build || true
 if [ $status -eq 0 ]; then step "Linux tests" linux_tests; fi
+if [ $status -eq 0 ]; then step "Linux package" packages; fi
+step "Debug build and unit tests" debug_unit_tests
 step "Windows build and tests under Wine" windows
 if [ "$FUZZ_SECONDS" != 0 ]; then step "Fuzz runs (${FUZZ_SECONDS} s each)" fuzz; fi
 exit $status

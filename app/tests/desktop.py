@@ -44,8 +44,10 @@ class Program:
     """The program started from a copy of its executable in a scratch
     directory (its settings files live beside the executable)."""
 
-    def __init__(self, executable, directory):
+    def __init__(self, executable, directory, env=None, log_directory=None):
         self.directory = directory
+        self.env = env
+        self.log_directory = log_directory or directory
         self.name = os.path.basename(executable)
         self.path = os.path.join(directory, self.name)
         if not os.path.exists(self.path):
@@ -54,8 +56,8 @@ class Program:
         self.window = None
 
     def start(self):
-        self.proc = subprocess.Popen([self.path], cwd="/", stdout=subprocess.DEVNULL,
-                                     stderr=open(os.path.join(self.directory, "stderr.log"), "ab"))
+        self.proc = subprocess.Popen([self.path], cwd="/", stdout=subprocess.DEVNULL, env=self.env,
+                                     stderr=open(os.path.join(self.log_directory, "stderr.log"), "ab"))
         pid = self.proc.pid
 
         def find():

@@ -11,32 +11,24 @@
 #include <thread>
 
 #include "app/composition.h"
+#include "app/routines.h"
 #include "browser/document_browser.h"
 #include "browser/mshtml/mshtml_engine.h"
 #include "core/core.h"
 #include "core/startup.h"
 #include "extras/announcement.h"
-#include "extras/contact.h"
 #include "extras/http.h"
 #include "extras/open_in_browser.h"
-#include "extras/picture.h"
 #include "extras/skin.h"
 #include "ui/names.h"
+#include "ui/worker_proxies.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/pause_win32.h"
 #include "ui/win32/web_browser_host.h"
 #include "ui/win32/window_thread.h"
-#include "ui/win32/worker_proxies.h"
 
 namespace brevane::app {
 namespace {
-
-std::vector<win32::PictureFrame> DecodeForBanner(std::string_view bytes) {
-  std::vector<win32::PictureFrame> out;
-  Picture picture = DecodePicture(bytes);
-  for (PictureFrame& f : picture.frames) out.push_back({f.width, f.height, f.delay_ms, std::move(f.rgba)});
-  return out;
-}
 
 // Everything that lives as long as the window.
 struct Program {
@@ -79,7 +71,7 @@ int RunProgram(const Endpoints& endpoints) {
     p.browser = std::make_unique<DocumentBrowser>(*p.browser_control, *p.engine, p.pause);
     CoreEdges edges;
     edges.open_in_browser = [](const Text& address) { OpenInBrowser(address); };
-    edges.settings_directory = ProgramDirectory();
+    edges.settings_directory = SettingsDirectory();
     edges.login_url = endpoints.login_url;
     p.core = std::make_unique<Core>(*p.window, *p.browser, std::move(edges));
     p.http = MakeHttpFetcher();
@@ -88,24 +80,8 @@ int RunProgram(const Endpoints& endpoints) {
     p.window->SetPictureDecoder(DecodeForBanner);
     p.window->SetBrowserHostHook([](HWND container) { p.browser_control->Create(container); });
     p.window->SetBrowserKeyHandler([](MSG& msg) { return p.browser_control->TranslateKey(msg); });
-    p.window->SetRoutineRunner([&startup](Routine routine, const win32::EventArgs&) -> int32_t {
-      switch (routine) {
-        case Routine::kCreatedSequence: startup.Created(); break;
-        case Routine::kStartLoginWorker: startup.Activated(); break;
-        case Routine::kEndProgram: startup.AboutToBeDestroyed(); break;
-        case Routine::kStartMonitoring: p.core->StartMonitoring(); break;
-        case Routine::kStopMonitoring: p.core->StopMonitoring(); break;
-        case Routine::kForumLogin: p.core->ForumLogin(); break;
-        case Routine::kSaveBoards: p.core->SaveBoards(); break;
-        case Routine::kSaveReplies: p.core->SaveReplies(); break;
-        case Routine::kPostReply: p.core->PostReply(); break;
-        case Routine::kOpenRecordUrl: p.core->OpenRecordUrl(); break;
-        case Routine::kOpenBannerLink: p.announcements->OpenBannerLink(); break;
-        case Routine::kOpenContactLink:
-          OpenContactLink([](const Text& address) { OpenInBrowser(address); });
-          break;
-      }
-      return 0;  // no bound routine has a result
+    p.window->SetRoutineRunner([&startup](Routine routine, const win32::EventArgs&) {
+      return RunRoutine(routine, {&startup, p.core.get(), p.announcements.get()});
     });
     // Every loop of the window thread, the pauses included, closes the
     // window on Esc and moves the focus on Tab.
@@ -120,8 +96,8 @@ int RunProgram(const Endpoints& endpoints) {
     // The login runs once on its own thread; every control and browser call
     // it makes is handed to the window thread. Nobody waits for it.
     std::thread([] {
-      win32::WorkerControls controls(*p.window);
-      win32::WorkerBrowser browser(*p.browser);
+      WorkerControls controls(*p.window, win32::HandOverToWindowThread);
+      WorkerBrowser browser(*p.browser, win32::HandOverToWindowThread);
       ForumLogin(controls, browser, p.login_url);
     }).detach();
   };

@@ -25,7 +25,9 @@ Pages:
   /announcement          announcement page (UTF-8) naming the banner picture
                          and the address a click on the banner opens
   /banner.gif            an animated banner picture
-  /_received             JSON: logins, replies and the request log
+  /_received             JSON: logins, replies (with the time each arrived),
+                         the request log and the threads (with the time
+                         each was created)
 
 New unanswered threads appear on every board every --new-thread-every
 seconds (0: never). The second board (id 424022) starts with a thread whose
@@ -73,6 +75,7 @@ class Forum:
             "replies": replies,
             "moderated": moderated,
             "posts": [],
+            "created": time.time(),
         }
         self.boards[board].insert(0, n)
         return n
@@ -375,7 +378,8 @@ class Handler(BaseHTTPRequestHandler):
             with FORUM.lock:
                 body = json.dumps({"logins": FORUM.logins, "replies": FORUM.replies,
                                    "requests": FORUM.requests,
-                                   "threads": {str(k): {"board": v["board"], "replies": v["replies"]}
+                                   "threads": {str(k): {"board": v["board"], "replies": v["replies"],
+                                                        "created": v["created"]}
                                                for k, v in FORUM.threads.items()}},
                                   ensure_ascii=False)
             return self._send(200, body, "application/json; charset=utf-8")

@@ -43,16 +43,50 @@ struct MainWindow::Entry {
   std::vector<int> delays;
   std::size_t frame = 0;
   guint animation = 0;
+  // The frames scaled to the box's size, made on first draw: a frame change
+  // then costs one copy, not a filtered scaling.
+  std::vector<cairo_surface_t*> scaled;
+  int scaled_width = 0, scaled_height = 0;
   MainWindow* owner = nullptr;
 
   ~Entry() { ClearFrames(); }
+  void ClearScaled() {
+    for (cairo_surface_t* s : scaled) cairo_surface_destroy(s);
+    scaled.clear();
+  }
   void ClearFrames() {
     if (animation != 0) g_source_remove(animation);
     animation = 0;
+    ClearScaled();
     for (cairo_surface_t* s : frames) cairo_surface_destroy(s);
     frames.clear();
     delays.clear();
     frame = 0;
+  }
+  // The current frame at the box's size, scaled once per frame and size.
+  cairo_surface_t* ScaledFrame(int width, int height) {
+    if (frames.empty() || width <= 0 || height <= 0) return nullptr;
+    if (width != scaled_width || height != scaled_height || scaled.size() != frames.size()) {
+      ClearScaled();
+      scaled.assign(frames.size(), nullptr);
+      scaled_width = width;
+      scaled_height = height;
+    }
+    const std::size_t i = std::min(frame, frames.size() - 1);
+    if (scaled[i] == nullptr) {
+      cairo_surface_t* s = frames[i];
+      const double sw = cairo_image_surface_get_width(s), sh = cairo_image_surface_get_height(s);
+      cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+      cairo_t* cr = cairo_create(out);
+      // Stretched to the whole box, whatever the picture's proportions.
+      cairo_scale(cr, width / sw, height / sh);
+      cairo_set_source_surface(cr, s, 0, 0);
+      cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+      cairo_paint(cr);
+      cairo_destroy(cr);
+      scaled[i] = out;
+    }
+    return scaled[i];
   }
 };
 
@@ -114,6 +148,13 @@ int PageLayerTop() {
   return top;
 }
 
+// The theme's window background, the face colour of dialogs and controls.
+bool FaceColour(GtkWidget* w, GdkRGBA* out) {
+  GtkWidget* top = gtk_widget_get_toplevel(w);
+  return gtk_style_context_lookup_color(gtk_widget_get_style_context(top != nullptr ? top : w),
+                                        "theme_bg_color", out) != FALSE;
+}
+
 // A capture-free lambda as a GLib signal callback.
 template <typename F>
 GCallback Cb(F f) {
@@ -123,9 +164,18 @@ GCallback Cb(F f) {
 constexpr const char* kCss =
     "notebook > header.top > tabs > tab { padding: 2px 8px; min-height: 0; }\n"
     "notebook > header.top > tabs { margin: 0; }\n"
+    // The tab pages on the window's face colour, as a Windows tab control.
+    "notebook > stack { background-color: @theme_bg_color; }\n"
     "notebook tab label { font-family: SimSun, \"WenQuanYi Zen Hei\"; font-size: 9pt; font-weight: 400;"
     " font-style: normal; }\n"
+    // Edit boxes and the list: black on white as Windows draws them, the
+    // selected row in the theme's selection colours, and greyed (grey text
+    // on the window's face colour) while disabled.
     "textview text, treeview.view { color: black; background-color: white; }\n"
+    "treeview.view:selected { color: @theme_selected_fg_color; background-color: @theme_selected_bg_color; }\n"
+    "textview text selection { color: @theme_selected_fg_color; background-color: @theme_selected_bg_color; }\n"
+    "textview:disabled text, textview text:disabled, treeview.view:disabled {"
+    " color: @insensitive_fg_color; background-color: @theme_bg_color; }\n"
     "button { padding: 0 2px; min-height: 0; min-width: 0; }\n";
 
 }  // namespace
@@ -201,14 +251,9 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
       gtk_widget_add_events(entry.widget, GDK_BUTTON_PRESS_MASK);
       g_signal_connect(entry.widget, "draw", Cb([](GtkWidget* w, cairo_t* cr, gpointer data) -> gboolean {
         auto* en = static_cast<Entry*>(data);
-        if (en->frames.empty()) return FALSE;
-        cairo_surface_t* s = en->frames[std::min(en->frame, en->frames.size() - 1)];
-        const double sw = cairo_image_surface_get_width(s), sh = cairo_image_surface_get_height(s);
-        if (sw <= 0 || sh <= 0) return FALSE;
-        // Stretched to the whole box, whatever the picture's proportions.
-        cairo_scale(cr, gtk_widget_get_allocated_width(w) / sw, gtk_widget_get_allocated_height(w) / sh);
+        cairo_surface_t* s = en->ScaledFrame(gtk_widget_get_allocated_width(w), gtk_widget_get_allocated_height(w));
+        if (s == nullptr) return FALSE;
         cairo_set_source_surface(cr, s, 0, 0);
-        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
         cairo_paint(cr);
         return FALSE;
       }), &entry);
@@ -270,6 +315,13 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
       entry.widget = gtk_drawing_area_new();
       g_signal_connect(entry.widget, "draw", Cb([](GtkWidget* w, cairo_t* cr, gpointer data) -> gboolean {
         auto* en = static_cast<Entry*>(data);
+        // On the window's face colour, as Windows draws a static control,
+        // also where the label lies on a tab page.
+        GdkRGBA face{};
+        if (FaceColour(w, &face)) {
+          gdk_cairo_set_source_rgba(cr, &face);
+          cairo_paint(cr);
+        }
         PangoLayout* text = gtk_widget_create_pango_layout(w, en->caption.c_str());
         int tw = 0, th = 0;
         pango_layout_get_pixel_size(text, &tw, &th);
@@ -330,6 +382,27 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
         en->reported_selection = now;
         if (!en->suppress_selection) en->owner->Deliver(en->name, Event::kSelectionChanged);
       }), &entry);
+      // A Windows list box reports a click on the item already selected as
+      // well, so clicking a record again opens it again. A click on another
+      // row changes the selection and is reported above.
+      gtk_widget_add_events(entry.inner, GDK_BUTTON_PRESS_MASK);
+      g_signal_connect(entry.inner, "button-press-event",
+                       Cb([](GtkWidget* tree, GdkEventButton* ev, gpointer data) -> gboolean {
+                         auto* en = static_cast<Entry*>(data);
+                         if (ev->button != 1 || ev->type != GDK_BUTTON_PRESS) return FALSE;
+                         if (ev->window != gtk_tree_view_get_bin_window(GTK_TREE_VIEW(tree))) return FALSE;
+                         GtkTreePath* path = nullptr;
+                         if (!gtk_tree_view_get_path_at_pos(GTK_TREE_VIEW(tree), static_cast<gint>(ev->x),
+                                                            static_cast<gint>(ev->y), &path, nullptr, nullptr,
+                                                            nullptr)) {
+                           return FALSE;
+                         }
+                         GtkTreeSelection* s = gtk_tree_view_get_selection(GTK_TREE_VIEW(tree));
+                         const bool already = gtk_tree_selection_path_is_selected(s, path) != FALSE;
+                         gtk_tree_path_free(path);
+                         if (already) en->owner->Deliver(en->name, Event::kSelectionChanged);
+                         return FALSE;
+                       }), &entry);
       break;
     }
     case Kind::kButton: {
@@ -430,7 +503,43 @@ gboolean MainWindow::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
     static_cast<MainWindow*>(self)->Close();
     return TRUE;
   }
+  // Tab and Shift+Tab move the focus through the tab stops in the window
+  // definition's order, both ways round; the browser is one stop (its page
+  // keeps Ctrl+Tab).
+  if ((event->keyval == GDK_KEY_Tab || event->keyval == GDK_KEY_ISO_Left_Tab || event->keyval == GDK_KEY_KP_Tab) &&
+      (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) == 0) {
+    const bool back = event->keyval == GDK_KEY_ISO_Left_Tab || (event->state & GDK_SHIFT_MASK) != 0;
+    static_cast<MainWindow*>(self)->MoveFocus(back);
+    return TRUE;
+  }
   return FALSE;
+}
+
+void MainWindow::MoveFocus(bool back) {
+  // The tab stops that can take the focus now: shown, enabled, on the page
+  // shown.
+  std::vector<GtkWidget*> stops;
+  for (const layout::ControlDef& def : layout::Controls()) {
+    if (!def.tab_stop) continue;
+    Entry* e = Find(def.name);
+    if (e == nullptr) continue;
+    GtkWidget* target = e->inner != nullptr ? e->inner : e->widget;
+    if (!gtk_widget_get_visible(e->widget) || !gtk_widget_is_sensitive(target)) continue;
+    stops.push_back(target);
+  }
+  if (stops.empty()) return;
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window_));
+  std::size_t at = stops.size();  // none focused: Tab starts at the first stop
+  for (std::size_t i = 0; i < stops.size(); ++i) {
+    if (focus != nullptr && (focus == stops[i] || gtk_widget_is_ancestor(focus, stops[i]))) at = i;
+  }
+  std::size_t next = 0;
+  if (at == stops.size()) {
+    next = back ? stops.size() - 1 : 0;
+  } else {
+    next = back ? (at + stops.size() - 1) % stops.size() : (at + 1) % stops.size();
+  }
+  gtk_widget_grab_focus(stops[next]);
 }
 
 gboolean MainWindow::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
@@ -592,7 +701,11 @@ void MainWindow::WriteControlProperty(std::string_view control, int property, co
     return;
   }
   if (is_window && property == prop::kCaption) {
-    gtk_window_set_title(GTK_WINDOW(window_), SafeUtf8(AsText(value)).c_str());
+    // The countdown writes its title every second; a title that reads the
+    // same is not sent to the window manager again.
+    const std::string title = SafeUtf8(AsText(value));
+    const char* now = gtk_window_get_title(GTK_WINDOW(window_));
+    if (now == nullptr || title != now) gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
     return;
   }
   const auto kind = static_cast<Kind>(e->kind);
@@ -613,7 +726,9 @@ void MainWindow::WriteControlProperty(std::string_view control, int property, co
     }
     e->suppress_selection = false;
   } else if (e->kind >= 0 && (kind == Kind::kLabel) && property == prop::kCaption) {
-    e->caption = SafeUtf8(AsText(value));
+    std::string caption = SafeUtf8(AsText(value));
+    if (caption == e->caption) return;  // nothing to draw again
+    e->caption = std::move(caption);
     gtk_widget_queue_draw(e->widget);
   }
 }

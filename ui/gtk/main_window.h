@@ -25,30 +25,15 @@
 #include "ui/bindings.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
+#include "ui/shell.h"
 
 namespace brevane::gtk {
 
-// Arguments of an event: the feedback event's two integers, or the pointer
-// position and key state (1 Ctrl, 2 Shift, 4 Alt) of a mouse press.
-struct EventArgs {
-  int32_t first = 0;
-  int32_t second = 0;
-  int32_t third = 0;
-};
-
-// Runs the routine bound to an event and returns its result (0 when it has
-// none).
-using RoutineRunner = std::function<int32_t(Routine routine, const EventArgs& args)>;
-
-// One frame of a decoded picture: straight RGBA rows, top-down.
-struct PictureFrame {
-  int width = 0;
-  int height = 0;
-  int delay_ms = 0;
-  std::vector<uint8_t> rgba;
-};
-// Decodes the bytes of an image file; no frames when unrecognised.
-using PictureDecoder = std::function<std::vector<PictureFrame>(std::string_view bytes)>;
+// The event arguments, routine runner and picture frames both shells share.
+using shell::EventArgs;
+using shell::PictureDecoder;
+using shell::PictureFrame;
+using shell::RoutineRunner;
 
 // Client area of the window. The window's outer size is 817 x 589 with a
 // fixed frame of 3 pixels on every side and a title bar of 25 pixels, so the
@@ -116,6 +101,8 @@ class MainWindow : public Controls {
   void WritePicture(Entry& e, const Text& bytes);
   void Place(Entry& e);
 
+  // Moves the focus to the next (or previous) tab stop, wrapping round.
+  void MoveFocus(bool back);
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
   static void OnActiveChanged(GObject*, GParamSpec*, gpointer self);

@@ -25,29 +25,15 @@
 #include "ui/bindings.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
+#include "ui/shell.h"
 
 namespace brevane::win32 {
 
-// Arguments of an event: the feedback event's two integers, or the pointer
-// position and key state (1 Ctrl, 2 Shift, 4 Alt) of a mouse press.
-struct EventArgs {
-  int32_t first = 0;
-  int32_t second = 0;
-  int32_t third = 0;
-};
-
-// Runs the routine bound to an event and returns its result (0 when it has
-// none).
-using RoutineRunner = std::function<int32_t(Routine routine, const EventArgs& args)>;
-
-// One frame of a decoded picture: straight RGBA rows, top-down.
-struct PictureFrame {
-  int width = 0;
-  int height = 0;
-  int delay_ms = 0;
-  std::vector<uint8_t> rgba;
-};
-using PictureDecoder = std::function<std::vector<PictureFrame>(std::string_view bytes)>;
+// The event arguments, routine runner and picture frames both shells share.
+using shell::EventArgs;
+using shell::PictureDecoder;
+using shell::PictureFrame;
+using shell::RoutineRunner;
 
 // The label's feedback event travels as this message to the label's own
 // window: wParam and lParam carry the two integers, the result is the

@@ -3,6 +3,8 @@
 #include <webkit2/webkit2.h>
 
 #include <chrono>
+#include <cmath>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -10,9 +12,10 @@
 #include "core/text/charset.h"
 #include "ui/gtk/gtk_pause.h"
 #include "ui/gtk/main_window.h"
-#include "ui/gtk/worker_proxies.h"
+#include "ui/gtk/window_thread.h"
 #include "ui/layout.h"
 #include "ui/names.h"
+#include "ui/worker_proxies.h"
 
 namespace brevane::gtk {
 namespace {
@@ -40,13 +43,14 @@ class ShellTest : public ::testing::Test {
     Settle();
   }
   // A key press as the window receives it from the display.
-  void PressKey(guint keyval) {
+  void PressKey(guint keyval, guint state = 0) {
     GdkEvent* ev = gdk_event_new(GDK_KEY_PRESS);
     GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(window_->window()));
     ev->key.window = GDK_WINDOW(g_object_ref(gw));
     ev->key.send_event = TRUE;
     ev->key.time = GDK_CURRENT_TIME;
     ev->key.keyval = keyval;
+    ev->key.state = state;
     GdkKeymapKey* keys = nullptr;
     gint n = 0;
     if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_window_get_display(gw)), keyval, &keys, &n) &&
@@ -57,6 +61,77 @@ class ShellTest : public ::testing::Test {
     gdk_event_set_device(ev, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_window_get_display(gw))));
     gtk_main_do_event(ev);
     gdk_event_free(ev);
+  }
+  // A left-button click (press and release) at x, y of a GDK window, as the
+  // display delivers it.
+  static void Click(GdkWindow* gw, double x, double y) {
+    GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(gw)));
+    for (GdkEventType type : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE}) {
+      GdkEvent* ev = gdk_event_new(type);
+      ev->button.window = GDK_WINDOW(g_object_ref(gw));
+      ev->button.send_event = TRUE;
+      ev->button.time = GDK_CURRENT_TIME;
+      ev->button.x = x;
+      ev->button.y = y;
+      ev->button.button = 1;
+      gdk_event_set_device(ev, pointer);
+      gtk_main_do_event(ev);
+      gdk_event_free(ev);
+    }
+  }
+  // The colour a widget draws at x, y, drawn on its own (other windows on
+  // the display, other tests' included, cannot cover it). Transparent where
+  // the widget draws nothing.
+  static GdkRGBA PixelAt(GtkWidget* w, int x, int y) {
+    const int width = gtk_widget_get_allocated_width(w), height = gtk_widget_get_allocated_height(w);
+    GdkRGBA out{0, 0, 0, 0};
+    if (x < 0 || y < 0 || x >= width || y >= height) {
+      ADD_FAILURE() << "pixel " << x << "," << y << " outside " << width << "x" << height;
+      return out;
+    }
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    gtk_widget_draw(w, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const unsigned char* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+    const uint32_t p = reinterpret_cast<const uint32_t*>(row)[x];
+    const double a = (p >> 24) / 255.0;
+    if (a > 0) {  // premultiplied
+      out = {((p >> 16) & 0xff) / 255.0 / a, ((p >> 8) & 0xff) / 255.0 / a, (p & 0xff) / 255.0 / a, a};
+    }
+    cairo_surface_destroy(surface);
+    return out;
+  }
+  // A colour of the theme, by name.
+  GdkRGBA ThemeColour(const char* name) {
+    GdkRGBA c{0, 0, 0, 0};
+    EXPECT_TRUE(gtk_style_context_lookup_color(gtk_widget_get_style_context(GTK_WIDGET(window_->window())), name, &c))
+        << name;
+    c.alpha = 1.0;
+    return c;
+  }
+  static std::string Describe(const GdkRGBA& c) {
+    gchar* s = gdk_rgba_to_string(&c);
+    std::string out(s);
+    g_free(s);
+    return out;
+  }
+  // Equal on the display: within one step of 255 per channel.
+  static bool SameColour(const GdkRGBA& a, const GdkRGBA& b) {
+    return a.alpha > 0.99 && b.alpha > 0.99 && std::abs(a.red - b.red) < 1.5 / 255 && std::abs(a.green - b.green) < 1.5 / 255 &&
+           std::abs(a.blue - b.blue) < 1.5 / 255;
+  }
+  // The control that has the keyboard focus, by name ("" for none).
+  std::string FocusedControl() {
+    GtkWidget* focus = gtk_window_get_focus(window_->window());
+    if (focus == nullptr) return std::string();
+    for (const layout::ControlDef& c : layout::Controls()) {
+      if (!c.tab_stop) continue;  // the tab control holds the page controls
+      GtkWidget* w = window_->Widget(c.name);
+      if (w != nullptr && (focus == w || gtk_widget_is_ancestor(focus, w))) return std::string(c.name);
+    }
+    return "?";
   }
   static void Settle() {
     GtkPause pause;
@@ -85,6 +160,7 @@ TEST_F(ShellTest, WidgetsMatchTheWindowDefinition) {
     window_->SelectPage(page);
     Settle();
     for (const layout::ControlDef& c : layout::Controls()) {
+      if (!c.tab_stop) continue;  // the tab control holds the page controls
       GtkWidget* w = window_->Widget(c.name);
       ASSERT_NE(w, nullptr) << c.name;
       const bool on_page = c.page == 0 || c.page == page;
@@ -182,6 +258,131 @@ TEST_F(ShellTest, ListReportsSelectionChangesButNotAddedItems) {
   EXPECT_EQ(Count(Routine::kOpenRecordUrl), 2);
 }
 
+TEST_F(ShellTest, EveryClickOnARecordOpensItAndTheSelectionShowsInTheThemeColours) {
+  Show();
+  for (const char* url : {"http://a/1", "http://a/2", "http://a/3"}) window_->ListAddItem(names::kRecordList, url);
+  Settle();
+  delivered_.clear();
+  GtkTreeView* tree = GTK_TREE_VIEW(gtk_bin_get_child(GTK_BIN(window_->Widget(names::kRecordList))));
+  auto row_area = [&](int row) {
+    GtkTreePath* path = gtk_tree_path_new_from_indices(row, -1);
+    GdkRectangle r{};
+    gtk_tree_view_get_background_area(tree, path, nullptr, &r);
+    gtk_tree_path_free(path);
+    return r;
+  };
+  // Row clicked, selection afterwards, records opened so far.
+  const struct {
+    int row;
+    int selected;
+    int opened;
+  } clicks[] = {{0, 0, 1}, {0, 0, 2}, {2, 2, 3}, {2, 2, 4}, {2, 2, 5}, {1, 1, 6}};
+  for (const auto& c : clicks) {
+    const GdkRectangle r = row_area(c.row);
+    Click(gtk_tree_view_get_bin_window(tree), r.x + 10, r.y + r.height / 2.0);
+    Settle();
+    EXPECT_EQ(AsInt(window_->ReadControlProperty(names::kRecordList, prop::kSelection)), c.selected) << c.row;
+    EXPECT_EQ(Count(Routine::kOpenRecordUrl), c.opened) << "click on row " << c.row;
+  }
+  // A click below the last row opens nothing.
+  const GdkRectangle last = row_area(2);
+  Click(gtk_tree_view_get_bin_window(tree), last.x + 10, last.y + last.height * 3);
+  Settle();
+  EXPECT_EQ(Count(Routine::kOpenRecordUrl), 6);
+
+  // The selected row (1) on the theme's selection colour, the others on white.
+  int bx = 0, by = 0;
+  for (int row = 0; row < 3; ++row) {
+    const GdkRectangle r = row_area(row);
+    gtk_tree_view_convert_bin_window_to_widget_coords(tree, r.x + 2, r.y + 1, &bx, &by);
+    const GdkRGBA seen = PixelAt(GTK_WIDGET(tree), bx, by);
+    const GdkRGBA want = row == 1 ? ThemeColour("theme_selected_bg_color") : GdkRGBA{1, 1, 1, 1};
+    EXPECT_TRUE(SameColour(seen, want)) << "row " << row << ": " << Describe(seen) << " not " << Describe(want);
+  }
+}
+
+TEST_F(ShellTest, DisabledBoxesAreGreyedAndEnabledOnesBlackOnWhite) {
+  Show();
+  const GdkRGBA face = ThemeColour("theme_bg_color");
+  const GdkRGBA grey_text = ThemeColour("insensitive_fg_color");
+  ASSERT_FALSE(SameColour(face, GdkRGBA{1, 1, 1, 1})) << "the theme's face colour is white: nothing to tell apart";
+  for (std::string_view name : {names::kBoardsBox, names::kRecordList, names::kRepliesBox}) {
+    window_->SelectPage(layout::FindControl(name)->page);
+    GtkWidget* frame = window_->Widget(name);
+    GtkWidget* inner = gtk_bin_get_child(GTK_BIN(frame));
+    for (bool disabled : {true, false, true, false}) {
+      window_->WriteControlProperty(name, prop::kDisabled, disabled);
+      Settle();
+      // A point inside the box that no text reaches.
+      const GdkRGBA back = PixelAt(frame, gtk_widget_get_allocated_width(frame) / 2,
+                                   gtk_widget_get_allocated_height(frame) - 4);
+      EXPECT_TRUE(SameColour(back, disabled ? face : GdkRGBA{1, 1, 1, 1}))
+          << name << (disabled ? " disabled: " : " enabled: ") << Describe(back);
+      GtkStyleContext* style = gtk_widget_get_style_context(inner);
+      GdkRGBA text{};
+      gtk_style_context_get_color(style, gtk_style_context_get_state(style), &text);
+      EXPECT_TRUE(SameColour(text, disabled ? grey_text : GdkRGBA{0, 0, 0, 1}))
+          << name << (disabled ? " disabled text: " : " enabled text: ") << Describe(text);
+    }
+  }
+}
+
+TEST_F(ShellTest, LabelsLieOnTheWindowFaceColour) {
+  Show();
+  const GdkRGBA face = ThemeColour("theme_bg_color");
+  for (const layout::ControlDef& c : layout::Controls()) {
+    if (c.kind != layout::Kind::kLabel) continue;
+    window_->SelectPage(c.page == 0 ? 1 : c.page);
+    Settle();
+    // The top corners: above the vertically centred caption.
+    for (int x : {1, 6}) {
+      const GdkRGBA seen = PixelAt(window_->Widget(c.name), x, 1);
+      EXPECT_TRUE(SameColour(seen, face)) << c.name << " at " << x << ": " << Describe(seen);
+    }
+  }
+}
+
+TEST_F(ShellTest, TabAndShiftTabCycleThroughEveryTabStopBothWays) {
+  Show();
+  // The start button joins the cycle once it is enabled.
+  for (bool start_enabled : {false, true}) {
+    window_->WriteControlProperty(names::kStartButton, prop::kDisabled, !start_enabled);
+    for (int page = 1; page <= 2; ++page) {
+      window_->SelectPage(page);
+      Settle();
+      std::vector<std::string> stops;
+      for (const layout::ControlDef& c : layout::Controls()) {
+        const bool enabled = c.name == names::kStartButton ? start_enabled : c.enabled;
+        if (c.tab_stop && enabled && (c.page == 0 || c.page == page)) stops.emplace_back(c.name);
+      }
+      ASSERT_GE(stops.size(), 2u);
+      EXPECT_EQ(stops.front(), std::string(names::kBrowser));
+      GtkWidget* last = window_->Widget(stops.back());
+      if (GTK_IS_SCROLLED_WINDOW(last)) last = gtk_bin_get_child(GTK_BIN(last));
+      gtk_widget_grab_focus(last);
+      ASSERT_EQ(FocusedControl(), stops.back());
+      // Forward twice round from the last stop, then backward twice round.
+      std::vector<std::string> forward, backward;
+      for (std::size_t i = 0; i < 2 * stops.size(); ++i) {
+        PressKey(GDK_KEY_Tab);
+        forward.push_back(FocusedControl());
+      }
+      for (std::size_t i = 0; i < 2 * stops.size(); ++i) {
+        PressKey(GDK_KEY_ISO_Left_Tab, GDK_SHIFT_MASK);
+        backward.push_back(FocusedControl());
+      }
+      std::vector<std::string> want_forward, want_backward;
+      for (std::size_t i = 0; i < 2 * stops.size(); ++i) {
+        want_forward.push_back(stops[i % stops.size()]);
+        want_backward.push_back(stops[(3 * stops.size() - 2 - i) % stops.size()]);
+      }
+      EXPECT_EQ(forward, want_forward) << "page " << page;
+      EXPECT_EQ(backward, want_backward) << "page " << page;
+    }
+  }
+  EXPECT_FALSE(window_->closed());
+}
+
 TEST_F(ShellTest, StopClickDuringAPauseRunsInsideItAndThePauseEndsOnTime) {
   Show();
   window_->WriteControlProperty(names::kStopButton, prop::kDisabled, false);
@@ -250,7 +451,7 @@ TEST_F(ShellTest, FeedbackEventRunsAtOnceOrQueued) {
 
 TEST_F(ShellTest, WorkerCallsRunOnTheWindowThreadWhileItKeepsDispatching) {
   Show();
-  WorkerControls worker_controls(*window_);
+  WorkerControls worker_controls(*window_, HandOverToWindowThread);
   std::thread::id ran_on;
   window_->SetRoutineRunner([&](Routine r, const EventArgs&) {
     ran_on = std::this_thread::get_id();

@@ -14,9 +14,10 @@
 
 #include "core/text/charset.h"
 #include "ui/names.h"
+#include "ui/worker_proxies.h"
 #include "ui/win32/pause_win32.h"
 #include "ui/win32/text_win32.h"
-#include "ui/win32/worker_proxies.h"
+#include "ui/win32/window_thread.h"
 
 namespace brevane::win32 {
 namespace {
@@ -313,7 +314,7 @@ TEST_F(ShellTest, TheLoginWorkersControlCallsRunOnTheWindowThread) {
   Text read_back;
   bool done = false;
   std::thread worker([&] {
-    WorkerControls controls(window_);
+    WorkerControls controls(window_, HandOverToWindowThread);
     controls.WriteControlProperty(names::kMainWindow, prop::kCaption, Utf8ToGbk("正在登录..."));
     controls.WriteControlProperty(names::kStartButton, prop::kDisabled, false);
     read_back = AsText(controls.ReadControlProperty(names::kMainWindow, prop::kCaption));

@@ -1,0 +1,23 @@
+# Packages made by cpack from the install rules: a .deb on Linux, a .zip
+# with brevane.exe for Windows.
+set(CPACK_PACKAGE_NAME brevane)
+set(CPACK_PACKAGE_VENDOR "Brevane")
+set(CPACK_PACKAGE_CONTACT "Brevane developers <brevane@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Watches forum boards and replies to new threads")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_STRIP_FILES ON)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME windows-${CMAKE_SYSTEM_PROCESSOR})
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION net)
+  # The shared libraries the program links (GTK, WebKitGTK, libcurl, ...)
+  # become the package's dependencies.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+include(CPack)
