@@ -23,8 +23,13 @@ int32_t WaitForPage(DocumentBinding& binding, Engine& engine, Pause& pause, Wind
   std::vector<DomRef> documents;
   for (;;) {
     if (!binding.BindDocument(engine, window, initialise_thread, frame_mode)) {
-      // The document may appear later (no document window yet, a window that
-      // does not answer); the limit bounds this retry as well, so the wait
+      // A window that let the request time out is busy or stuck: the wait
+      // has spent its one time-out and ends, rather than asking again and
+      // again until the limit (an engine fails further requests to such a
+      // page at once; the next operation finds out whether it answers again).
+      if (binding.BindStatus == dom_error::kTimeout) return 0;
+      // The document may appear later (no document window yet, a page
+      // between two loads); the limit bounds this retry as well, so the wait
       // always returns.
       if (ran_out()) return 0;
       pause.For(load_wait::kUnboundPollMs);
