@@ -18,3 +18,5 @@ brevane_webkit_test(webkit_engine_tests ${CMAKE_CURRENT_LIST_DIR}/engine_test.cp
 brevane_webkit_test(webkit_browser_tests ${CMAKE_CURRENT_LIST_DIR}/document_browser_test.cpp)
 # Downloads refused, in a scratch home of its own.
 brevane_webkit_test(webkit_download_tests ${CMAKE_CURRENT_LIST_DIR}/download_test.cpp)
+# The web process's memory ceiling, with views of their own.
+brevane_webkit_test(webkit_memory_tests ${CMAKE_CURRENT_LIST_DIR}/memory_test.cpp)
