@@ -112,21 +112,40 @@ TEST_F(LoadWaitTest, UnbindableWindowRetriesEvery200AndEndsAtTheLimit) {
   EXPECT_EQ(clock.now(), 1100);
 }
 
-TEST_F(LoadWaitTest, HungWindowCostsOneTimeOutPerWait) {
+TEST_F(LoadWaitTest, HungWindowCostsItsTimeOutOnEveryTry) {
   engine.Show("<title>t</title>");
   engine.SetHung(engine.windows().document, true);
-  int32_t tries = 0;
-  engine.on_hang = [&](int32_t timeout) {
-    ++tries;
-    clock.Advance(timeout);
+  engine.on_hang = [&](int32_t timeout) { clock.Advance(timeout); };
+  EXPECT_EQ(Wait(3000), 0);
+  EXPECT_EQ(clock.now(), 3400);  // tries start at 0, 1200, 2400; the third ends past the limit
+}
+
+TEST_F(LoadWaitTest, APageKnownNotToAnswerEndsTheWaitAtOnce) {
+  engine.Show("<title>t</title>");
+  engine.SetHung(engine.windows().document, true);
+  // The engine waits out the first request only; from then on it fails
+  // requests to the page at once, and the wait stops asking.
+  struct Case {
+    int32_t waited_requests;  // requests that cost their time-out before the page counts as stuck
+    int32_t limit;
+    int32_t tries;
+    int64_t elapsed;
   };
-  // Whatever the limit, the first request that times out ends the wait.
-  for (int32_t limit : {3000, 20000, -1}) {
-    tries = 0;
+  const Case cases[] = {
+      {1, 3000, 2, 1200},   // one waited try, a poll, one try failed at once
+      {1, -1, 2, 1200},     // the longest limit changes nothing
+      {0, 20000, 1, 0},     // known stuck from the start
+      {2, 20000, 3, 2400},  // busy for two tries, then stuck
+  };
+  for (const Case& c : cases) {
+    int32_t tries = 0;
+    engine.on_hang = [&](int32_t timeout) {
+      if (tries++ < c.waited_requests) clock.Advance(timeout);
+    };
     const int64_t start = clock.now();
-    EXPECT_EQ(Wait(limit), 0) << limit;
-    EXPECT_EQ(tries, 1) << limit;
-    EXPECT_EQ(clock.now() - start, kDocumentRequestTimeoutMs) << limit;
+    EXPECT_EQ(Wait(c.limit), 0) << c.waited_requests << " " << c.limit;
+    EXPECT_EQ(tries, c.tries) << c.waited_requests << " " << c.limit;
+    EXPECT_EQ(clock.now() - start, c.elapsed) << c.waited_requests << " " << c.limit;
   }
   // A page that answers again is waited for as before.
   engine.SetHung(engine.windows().document, false);

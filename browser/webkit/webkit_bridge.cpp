@@ -425,8 +425,14 @@ int32_t WebKitBridge::Exchange(const std::string& json, bool install, int32_t ti
   g_source_unref(timer);
 
   int32_t code = dom_error::kFail;
-  if (!call->done && epoch == page_epoch_) {
-    // The page does not answer (a busy script, a stuck web process). The page
+  if (!call->done && epoch == page_epoch_ && navigation_pending_) {
+    // A load is under way and its page has not come yet (a web process still
+    // starting, a slow server): the old page may simply be on its way out,
+    // so this says nothing about the page to come. The call is dropped.
+    g_cancellable_cancel(cancellable);
+    code = dom_error::kTimeout;
+  } else if (!call->done && epoch == page_epoch_) {
+    // The page shown does not answer (a busy script, a stuck web process). It
     // counts as unresponsive from now on, and the call stays in flight as its
     // liveness probe: no other call is sent to the page meanwhile, so the
     // probe costs nothing, and its answer, when the page's script lets go,
