@@ -193,6 +193,12 @@ struct BridgeSignals {
     bridge->navigation_pending_ = webkit_web_view_is_loading(view);
     if (bridge->navigation_pending_ && bridge->unresponsive()) LeaveStuckPage(view);
   }
+  // A page stuck while loading is loading still, so a new load shows only as
+  // the address the view heads for.
+  static void UriChanged(WebKitWebView* view, GParamSpec*, gpointer self) {
+    auto* bridge = static_cast<WebKitBridge*>(self);
+    if (webkit_web_view_is_loading(view) && bridge->unresponsive()) LeaveStuckPage(view);
+  }
   // A load asked of a page that does not answer: its web process is stuck in
   // the page's script and would never start the load, so that process is
   // ended and the load asked again of a fresh one. The shell navigates by
@@ -254,6 +260,7 @@ WebKitBridge::WebKitBridge(WebKitWebView* view)
   navigation_pending_ = webkit_web_view_is_loading(view_);
   loading_handler_ = g_signal_connect(view_, "notify::is-loading", G_CALLBACK(BridgeSignals::IsLoading), this);
   load_changed_handler_ = g_signal_connect(view_, "load-changed", G_CALLBACK(BridgeSignals::LoadChanged), this);
+  uri_handler_ = g_signal_connect(view_, "notify::uri", G_CALLBACK(BridgeSignals::UriChanged), this);
   terminated_handler_ =
       g_signal_connect(view_, "web-process-terminated", G_CALLBACK(BridgeSignals::Terminated), this);
   // Every later page of the main frame gets the bridge as it starts, so its
@@ -273,6 +280,7 @@ WebKitBridge::~WebKitBridge() {
   if (view_) {
     g_signal_handler_disconnect(view_, loading_handler_);
     g_signal_handler_disconnect(view_, load_changed_handler_);
+    g_signal_handler_disconnect(view_, uri_handler_);
     g_signal_handler_disconnect(view_, terminated_handler_);
     g_object_remove_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
   }

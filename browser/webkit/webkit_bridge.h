@@ -109,6 +109,7 @@ class WebKitBridge : public std::enable_shared_from_this<WebKitBridge> {
   int64_t timeouts_ = 0;
   unsigned long loading_handler_ = 0;
   unsigned long load_changed_handler_ = 0;
+  unsigned long uri_handler_ = 0;
   unsigned long terminated_handler_ = 0;
 
   std::mutex mutex_;  // guards the two below

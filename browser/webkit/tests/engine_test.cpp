@@ -535,6 +535,47 @@ TEST(WebKitEngineTest, AStuckPageFailsAtOnceUntilTheNextPage) {
   EXPECT_EQ(GetUtf8(next, "title"), "Next");
 }
 
+// A page whose script never returns while it loads stays loading; a load
+// asked of it all the same ends its web process and comes in a fresh one.
+TEST(WebKitEngineTest, APageStuckWhileLoadingGivesWayToTheNextLoad) {
+  LoopbackServer server;
+  server.AddPage("/stuck.html",
+                 "<html><head><title>Stuck</title></head><body><p>text</p>"
+                 "<script>while (true) {}</script></body></html>");
+  server.AddPage("/next.html", "<html><head><title>Next</title></head><body></body></html>");
+  WebKitEngine& engine = H().engine();
+  auto bridge = WebKitBridge::For(H().view());
+  // The load never finishes: the page is there once it has committed.
+  bool committed = false;
+  gulong handler = g_signal_connect(H().view(), "load-changed",
+                                    G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
+                                      if (event == WEBKIT_LOAD_COMMITTED) *static_cast<bool*>(flag) = true;
+                                    }),
+                                    &committed);
+  webkit_web_view_load_uri(H().view(), server.Url("/stuck.html").c_str());
+  const bool arrived = H().RunUntil([&] { return committed; }, 20000);
+  g_signal_handler_disconnect(H().view(), handler);
+  ASSERT_TRUE(arrived);
+  engine.SetCallTimeout(300);
+  const int64_t timeouts = bridge->timeouts();
+  int32_t status = -1;
+  // Asked until the script holds the page (it runs right after the title).
+  for (int i = 0; i < 50 && status != dom_error::kTimeout; ++i) engine.TopDocument(kWebView, 300, &status);
+  EXPECT_EQ(status, dom_error::kTimeout);
+  for (int i = 0; i < 5; ++i) {
+    engine.TopDocument(kWebView, 300, &status);
+    EXPECT_EQ(status, dom_error::kTimeout);
+  }
+  EXPECT_TRUE(bridge->unresponsive());
+  EXPECT_EQ(bridge->timeouts() - timeouts, 1);
+
+  EXPECT_TRUE(H().LoadUri(server.Url("/next.html")));
+  engine.SetCallTimeout(10000);
+  DomRef next = H().Document(&status);
+  EXPECT_EQ(status, dom_error::kOk);
+  EXPECT_EQ(GetUtf8(next, "title"), "Next");
+}
+
 // Runs last: it leaves the web process hung until it ends it.
 TEST(WebKitEngineTest, AHungPageTimesOutInsteadOfFreezing) {
   DomRef document = LoadAndBind(
