@@ -79,12 +79,14 @@ WindowHandle FindDocumentWindow(Engine& engine, WindowHandle window) {
 int32_t DocumentBinding::BindDocument(Engine& engine, WindowHandle window, bool initialise_thread,
                                       int32_t frame_mode) {
   if (initialise_thread) engine.InitialiseThread();
+  BindStatus = dom_error::kFail;
   if (!engine.IsWindow(window)) return 0;
   FrameMode = frame_mode;
   WindowHandle document_window = FindDocumentWindow(engine, window);
   if (document_window == 0) return 0;
   int32_t status = dom_error::kFail;
   DomRef document = engine.TopDocument(document_window, kDocumentRequestTimeoutMs, &status);
+  BindStatus = status;
   BoundDocument = document;
   if (!BoundDocument || status != dom_error::kOk) return 0;
 

@@ -28,6 +28,9 @@ class DocumentBinding {
   int32_t FrameMode = 0;
   // Handle passed to the last successful bind.
   WindowHandle BoundWindow = 0;
+  // Status of the last bind attempt's request for the top document
+  // (dom_error::kFail when the attempt found no document window to ask).
+  int32_t BindStatus = 0;
 
   // Binds the page shown in window (the document window itself or any
   // ancestor of it) and rebuilds DocumentList: 1 on success, 0 on failure. A

@@ -22,9 +22,18 @@ int32_t WaitForPage(DocumentBinding& binding, Engine& engine, Pause& pause, Wind
   // Binding phase: until the top document is complete.
   std::vector<DomRef> documents;
   for (;;) {
+    const int64_t asked = pause.TickCount();
     if (!binding.BindDocument(engine, window, initialise_thread, frame_mode)) {
-      // The document may appear later (no document window yet, a window that
-      // does not answer); the limit bounds this retry as well, so the wait
+      // A request that timed out without waiting: the engine knows the page
+      // has stopped answering (an earlier request waited out its time-out)
+      // and fails every request to it until it answers again or another page
+      // comes. Asking again until the limit would only spin, so the wait ends
+      // having spent that one time-out. A request that did wait (a window
+      // busy for now, a page still on its way) is asked again as before.
+      if (binding.BindStatus == dom_error::kTimeout && pause.TickCount() - asked < kDocumentRequestTimeoutMs)
+        return 0;
+      // The document may appear later (no document window yet, a page
+      // between two loads); the limit bounds this retry as well, so the wait
       // always returns.
       if (ran_out()) return 0;
       pause.For(load_wait::kUnboundPollMs);

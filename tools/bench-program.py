@@ -27,6 +27,13 @@ nothing but its title):
     pause (1000 ms) and posting pauses (1200 ms) of every board read before
     its own, and the 200 ms of pauses before its reply is submitted;
   - resident memory of the program's process after every pass.
+
+With --hung-page-stops N it measures instead how long Stop takes on a thread
+page that never answers: the boards are asked for with ?hang=1, so every
+thread the program opens ends in an endless script. As soon as the forum sees
+the program ask for such a thread, the script clicks Stop and times the title
+until it reads 已停止监控; then it clicks Start again for the next trial (the
+next board's unanswered thread). The figure is printed, never judged.
 """
 
 import argparse
@@ -42,7 +49,7 @@ import urllib.request
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(ROOT, "app", "tests"))
-from desktop import START_BUTTON, Program, wait_for  # noqa: E402
+from desktop import START_BUTTON, STOP_BUTTON, Program, wait_for  # noqa: E402
 from e2e_test import Forum, build_program  # noqa: E402
 
 BOARDS = ["424021", "424015", "424005"]
@@ -104,11 +111,59 @@ def get(url):
         return r.read().decode("utf-8")
 
 
+def hung_page_stops(build_dir, trials):
+    """Stop-to-stopped on thread pages whose script never returns."""
+    forum = Forum(os.path.join(HERE, "demo-forum", "forum.py"))
+    program = None
+    figures = []
+    try:
+        exe = build_program(build_dir, os.path.join(ROOT, "app", "e2e_endpoints.cpp.in"), forum.port)
+        with tempfile.TemporaryDirectory() as scratch:
+            program = Program(exe, scratch)
+            with open(os.path.join(scratch, "版块.ini"), "wb") as f:
+                f.write("\r\n".join("%s/catalog/%s.htm?hang=1" % (forum.base, b) for b in BOARDS).encode("gbk"))
+            with open(os.path.join(scratch, "回帖.ini"), "wb") as f:
+                f.write("基准测试回复".encode("gbk"))
+            program.start()
+            program.focus()
+            wait_for(lambda: program.title() == "登录成功", 60, "login")
+            seen = 0
+            for n in range(trials):
+                if n % len(BOARDS) == 0 and n > 0:
+                    get(forum.base + "/_spawn")  # fresh unanswered threads on every board
+                program.click(START_BUTTON)
+
+                def hung_thread_asked():
+                    requests = forum.received()["requests"]
+                    return sum(1 for r in requests if r["path"].startswith("/thread/") and "hang=1" in r["path"])
+
+                wait_for(lambda: hung_thread_asked() > seen, 120, "trial %d: the hung thread page" % (n + 1),
+                         interval=0.02)
+                seen = hung_thread_asked()
+                t0 = time.time()
+                program.click(STOP_BUTTON)
+                wait_for(lambda: program.title() == "已停止监控", 120, "trial %d: stopped" % (n + 1), interval=0.02)
+                figures.append(time.time() - t0)
+                print("trial %d: Stop to stopped on a hung thread page: %.2f s" % (n + 1, figures[-1]), flush=True)
+    finally:
+        if program is not None:
+            program.kill()
+        forum.stop()
+    print()
+    print("Stop to stopped on a hung thread page: median %.2f s, max %.2f s over %d trials"
+          % (statistics.median(figures), max(figures), len(figures)))
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("build_dir")
     ap.add_argument("--passes", type=int, default=20)
+    ap.add_argument("--hung-page-stops", type=int, default=0, metavar="TRIALS",
+                    help="measure Stop on thread pages whose script never returns, over TRIALS trials")
     args = ap.parse_args()
+    if args.hung_page_stops > 0:
+        hung_page_stops(args.build_dir, args.hung_page_stops)
+        return
     forum = Forum(os.path.join(HERE, "demo-forum", "forum.py"))
     program = None
     try:

@@ -120,6 +120,38 @@ TEST_F(LoadWaitTest, HungWindowCostsItsTimeOutOnEveryTry) {
   EXPECT_EQ(clock.now(), 3400);  // tries start at 0, 1200, 2400; the third ends past the limit
 }
 
+TEST_F(LoadWaitTest, APageKnownNotToAnswerEndsTheWaitAtOnce) {
+  engine.Show("<title>t</title>");
+  engine.SetHung(engine.windows().document, true);
+  // The engine waits out the first request only; from then on it fails
+  // requests to the page at once, and the wait stops asking.
+  struct Case {
+    int32_t waited_requests;  // requests that cost their time-out before the page counts as stuck
+    int32_t limit;
+    int32_t tries;
+    int64_t elapsed;
+  };
+  const Case cases[] = {
+      {1, 3000, 2, 1200},   // one waited try, a poll, one try failed at once
+      {1, -1, 2, 1200},     // the longest limit changes nothing
+      {0, 20000, 1, 0},     // known stuck from the start
+      {2, 20000, 3, 2400},  // busy for two tries, then stuck
+  };
+  for (const Case& c : cases) {
+    int32_t tries = 0;
+    engine.on_hang = [&](int32_t timeout) {
+      if (tries++ < c.waited_requests) clock.Advance(timeout);
+    };
+    const int64_t start = clock.now();
+    EXPECT_EQ(Wait(c.limit), 0) << c.waited_requests << " " << c.limit;
+    EXPECT_EQ(tries, c.tries) << c.waited_requests << " " << c.limit;
+    EXPECT_EQ(clock.now() - start, c.elapsed) << c.waited_requests << " " << c.limit;
+  }
+  // A page that answers again is waited for as before.
+  engine.SetHung(engine.windows().document, false);
+  EXPECT_EQ(Wait(3000), 1);
+}
+
 TEST_F(LoadWaitTest, HandlerThatRebindsDuringTheFrameWaitIsSafe) {
   engine.Serve("a.html", "<p>a</p>", Loading());
   engine.Serve("b.html", "<p>b</p>", Loading());

@@ -136,6 +136,11 @@ struct PendingCall {
   bool done = false;
   JSCValue* value = nullptr;
   GError* error = nullptr;
+  // Set when the caller stopped waiting on a time-out: the answer, if it
+  // comes, tells the bridge the page answers again.
+  bool abandoned = false;
+  std::weak_ptr<WebKitBridge> bridge;
+  uint64_t epoch = 0;
   ~PendingCall() {
     if (value) g_object_unref(value);
     if (error) g_error_free(error);
@@ -147,6 +152,9 @@ void OnCallFinished(GObject* source, GAsyncResult* result, gpointer data) {
   PendingCall& call = **holder;
   call.value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &call.error);
   call.done = true;
+  if (call.abandoned && !g_error_matches(call.error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+    if (auto bridge = call.bridge.lock()) bridge->LateAnswer(call.epoch, call.value);
+  }
   delete holder;
 }
 
@@ -199,13 +207,53 @@ int32_t WebKitDomObject::Invoke(std::string_view name, InvokeKind kind, const st
 // The web view's signals the bridge follows.
 struct BridgeSignals {
   static void IsLoading(WebKitWebView* view, GParamSpec*, gpointer self) {
-    static_cast<WebKitBridge*>(self)->navigation_pending_ = webkit_web_view_is_loading(view);
+    auto* bridge = static_cast<WebKitBridge*>(self);
+    bridge->navigation_pending_ = webkit_web_view_is_loading(view);
+    if (bridge->navigation_pending_ && bridge->unresponsive()) LeaveStuckPage(view);
+  }
+  // A page stuck while loading is loading still, so a new load shows only as
+  // the address the view heads for.
+  static void UriChanged(WebKitWebView* view, GParamSpec*, gpointer self) {
+    auto* bridge = static_cast<WebKitBridge*>(self);
+    if (webkit_web_view_is_loading(view) && bridge->unresponsive()) LeaveStuckPage(view);
+  }
+  // A load asked of a page that does not answer: its web process is stuck in
+  // the page's script and would never start the load, so that process is
+  // ended and the load asked again of a fresh one. The shell navigates by
+  // address only, so the address the view is heading for is the whole load.
+  static void LeaveStuckPage(WebKitWebView* view) {
+    const char* uri = webkit_web_view_get_uri(view);
+    if (uri == nullptr || *uri == '\0') return;
+    auto* again = new std::pair<GWeakRef, std::string>();
+    g_weak_ref_init(&again->first, view);
+    again->second = uri;
+    webkit_web_view_terminate_web_process(view);
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        +[](gpointer data) -> gboolean {
+          auto* load = static_cast<std::pair<GWeakRef, std::string>*>(data);
+          if (auto* target = static_cast<WebKitWebView*>(g_weak_ref_get(&load->first))) {
+            webkit_web_view_load_uri(target, load->second.c_str());
+            g_object_unref(target);
+          }
+          return G_SOURCE_REMOVE;
+        },
+        again,
+        +[](gpointer data) {
+          auto* load = static_cast<std::pair<GWeakRef, std::string>*>(data);
+          g_weak_ref_clear(&load->first);
+          delete load;
+        });
   }
   static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
     auto* bridge = static_cast<WebKitBridge*>(self);
     if (event == WEBKIT_LOAD_STARTED) bridge->navigation_pending_ = true;
     if (event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED) bridge->navigation_pending_ = false;
-    if (event == WEBKIT_LOAD_COMMITTED) ++bridge->page_epoch_;
+    if (event == WEBKIT_LOAD_COMMITTED) {
+      // A new document: whatever the old one's scripts were doing is over.
+      ++bridge->page_epoch_;
+      bridge->unresponsive_ = false;
+    }
   }
   static void Terminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
     ++static_cast<WebKitBridge*>(self)->page_epoch_;
@@ -230,6 +278,7 @@ WebKitBridge::WebKitBridge(WebKitWebView* view)
   navigation_pending_ = webkit_web_view_is_loading(view_);
   loading_handler_ = g_signal_connect(view_, "notify::is-loading", G_CALLBACK(BridgeSignals::IsLoading), this);
   load_changed_handler_ = g_signal_connect(view_, "load-changed", G_CALLBACK(BridgeSignals::LoadChanged), this);
+  uri_handler_ = g_signal_connect(view_, "notify::uri", G_CALLBACK(BridgeSignals::UriChanged), this);
   terminated_handler_ =
       g_signal_connect(view_, "web-process-terminated", G_CALLBACK(BridgeSignals::Terminated), this);
   // Every later page gets the bridge as it starts, in the main frame and in
@@ -250,6 +299,7 @@ WebKitBridge::~WebKitBridge() {
   if (view_) {
     g_signal_handler_disconnect(view_, loading_handler_);
     g_signal_handler_disconnect(view_, load_changed_handler_);
+    g_signal_handler_disconnect(view_, uri_handler_);
     g_signal_handler_disconnect(view_, terminated_handler_);
     g_object_remove_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
   }
@@ -275,6 +325,21 @@ std::string WebKitBridge::TakeReleases() {
   }
   releases_.clear();
   return out + "]";
+}
+
+void WebKitBridge::LateAnswer(uint64_t epoch, JSCValue* value) {
+  if (epoch != page_epoch_) return;  // an earlier page's answer
+  if (unresponsive_epoch_ == epoch) unresponsive_ = false;
+  // An object the abandoned call obtained is nobody's: free its handle.
+  if (!value || !jsc_value_is_array(value)) return;
+  JSCValue* type_value = At(value, 1);
+  JSCValue* id_value = At(value, 2);
+  JSCValue* generation_value = At(value, 3);
+  if (ValueText(type_value) == "o")
+    Release(ValueText(generation_value), static_cast<int64_t>(jsc_value_to_double(id_value)));
+  g_object_unref(type_value);
+  g_object_unref(id_value);
+  g_object_unref(generation_value);
 }
 
 void WebKitBridge::SeeGeneration(const std::string& generation) {
@@ -347,6 +412,9 @@ int32_t WebKitBridge::Request(std::string request, int32_t timeout_ms, Variant* 
 
 int32_t WebKitBridge::RequestHere(const std::string& request, int32_t timeout_ms, Variant* result) {
   if (!view_) return dom_error::kNoObject;
+  // A page that let a call time out costs that one wait: later calls fail at
+  // once until it answers again (see LateAnswer) or another page comes.
+  if (unresponsive()) return dom_error::kTimeout;
   std::string json = request + ",\"rel\":" + TakeReleases() + ",\"nav\":" + (navigation_pending_ ? "1" : "0") + "}";
   bool needs_install = false;
   int32_t code = Exchange(json, false, timeout_ms, result, &needs_install);
@@ -384,12 +452,30 @@ int32_t WebKitBridge::Exchange(const std::string& json, bool install, int32_t ti
   g_source_unref(timer);
 
   int32_t code = dom_error::kFail;
-  if (!call->done) {
-    // The page does not answer (a busy script, a stuck web process), or was
-    // replaced while the call waited. The answer, if it ever comes, finds the
-    // call cancelled.
+  if (!call->done && epoch == page_epoch_ && navigation_pending_) {
+    // A load is under way and its page has not come yet (a web process still
+    // starting, a slow server): the old page may simply be on its way out,
+    // so this says nothing about the page to come. The call is dropped.
     g_cancellable_cancel(cancellable);
-    code = timed_out ? dom_error::kTimeout : dom_error::kFail;
+    code = dom_error::kTimeout;
+  } else if (!call->done && epoch == page_epoch_) {
+    // The page shown does not answer (a busy script, a stuck web process). It
+    // counts as unresponsive from now on, and the call stays in flight as its
+    // liveness probe: no other call is sent to the page meanwhile, so the
+    // probe costs nothing, and its answer, when the page's script lets go,
+    // makes the page answer again. Without an answer, the next page shown
+    // (a load's commit, or a new web process) ends the state.
+    call->abandoned = true;
+    call->bridge = weak_from_this();
+    call->epoch = epoch;
+    unresponsive_ = true;
+    unresponsive_epoch_ = epoch;
+    ++timeouts_;
+    code = dom_error::kTimeout;
+  } else if (!call->done) {
+    // The page was replaced while the call waited. The answer, if it ever
+    // comes, finds the call cancelled.
+    g_cancellable_cancel(cancellable);
   } else if (call->value && jsc_value_is_array(call->value)) {
     JSCValue* code_value = At(call->value, 0);
     JSCValue* type_value = At(call->value, 1);

@@ -16,6 +16,7 @@
 
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _GMainContext GMainContext;
+typedef struct _JSCValue JSCValue;
 
 namespace brevane {
 
@@ -64,11 +65,22 @@ class WebKitBridge : public std::enable_shared_from_this<WebKitBridge> {
   // Number of handles the page-side table holds (after the pending releases).
   int32_t TableSize(int64_t* size);
 
+  // The answer to a call that had timed out came in after all (on the
+  // bridge's thread): the page of that epoch answers again.
+  void LateAnswer(uint64_t epoch, JSCValue* value);
+
   // Queues a handle for release; any thread.
   void Release(const std::string& generation, int64_t id);
 
   // Round trips made so far (for benchmarks and tests).
   int64_t round_trips() const { return round_trips_; }
+  // Calls that waited out their whole time-out so far.
+  int64_t timeouts() const { return timeouts_; }
+  // Whether the shown page has stopped answering: a call to it timed out and
+  // neither has that call's answer come in since nor has another page (or
+  // another web process) taken its place. Calls made meanwhile fail at once
+  // with dom_error::kTimeout instead of each waiting out its own time-out.
+  bool unresponsive() const { return unresponsive_ && unresponsive_epoch_ == page_epoch_; }
 
  private:
   friend struct BridgeSignals;
@@ -91,8 +103,13 @@ class WebKitBridge : public std::enable_shared_from_this<WebKitBridge> {
   // Counts the documents the main frame has shown and the web processes it
   // has lost: a call still waiting when either changes is not answered.
   uint64_t page_epoch_ = 0;
+  // Set when a call times out, for the page of that epoch; see unresponsive().
+  bool unresponsive_ = false;
+  uint64_t unresponsive_epoch_ = 0;
+  int64_t timeouts_ = 0;
   unsigned long loading_handler_ = 0;
   unsigned long load_changed_handler_ = 0;
+  unsigned long uri_handler_ = 0;
   unsigned long terminated_handler_ = 0;
 
   std::mutex mutex_;  // guards the two below

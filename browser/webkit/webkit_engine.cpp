@@ -49,6 +49,25 @@ DomRef WebKitEngine::FrameDocument(const DomRef& content_window) {
   return v.ToObject();
 }
 
+WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling) {
+  WebKitMemoryPressureSettings* settings = webkit_memory_pressure_settings_new();
+  webkit_memory_pressure_settings_set_memory_limit(settings, ceiling.limit_mb > 0 ? ceiling.limit_mb : 1);
+  // Releasing memory starts at a third and turns strict at half of the
+  // limit (WebKit's own fractions, named here since the kill threshold
+  // must lie above them); at the limit itself the process is ended.
+  webkit_memory_pressure_settings_set_conservative_threshold(settings, 0.33);
+  webkit_memory_pressure_settings_set_strict_threshold(settings, 0.5);
+  webkit_memory_pressure_settings_set_kill_threshold(settings, 1.0);
+  webkit_memory_pressure_settings_set_poll_interval(
+      settings, ceiling.poll_interval_seconds > 0 ? ceiling.poll_interval_seconds : 2.0);
+  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", settings, nullptr));
+  webkit_memory_pressure_settings_free(settings);
+  // The view keeps its context alive.
+  auto* view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
+  g_object_unref(context);
+  return view;
+}
+
 void PrepareWebView(WebKitWebView* view) {
   WebKitBridge::For(view);
   SilenceScriptDialogs(view);

@@ -68,6 +68,23 @@ class WebKitEngine : public Engine {
   std::vector<std::weak_ptr<WebKitBridge>> bridges_;
 };
 
+// The memory ceiling of the web process that shows the pages. Above a third
+// and above half of the limit the process releases caches and collects
+// garbage; a process that still grows past the limit ends (WebKit kills it
+// and the view reports web-process-terminated), so one hostile page cannot
+// take the machine. The next load starts a new web process.
+struct WebProcessMemoryCeiling {
+  uint32_t limit_mb = 1024;
+  // How often the process measures itself.
+  double poll_interval_seconds = 2.0;
+};
+
+// A new web view whose web processes keep under ceiling, in place of
+// webkit_web_view_new(); PrepareWebView then makes it ready as any view. The
+// view has a web context of its own, since the ceiling can only be given to
+// a context as it is made; the view comes floating, as a new widget does.
+WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling = {});
+
 // Makes a new web view ready for the engine; the shell calls it once, right
 // after creating the view and before its first load. It attaches the
 // document bridge at once (otherwise it comes with the first TopDocument),

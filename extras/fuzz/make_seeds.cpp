@@ -1,5 +1,6 @@
 // Writes one small valid input of every kind into the seed corpus folders
-// under the given directory: announcement, picture, jpeg, pcx, loader.
+// under the given directory: announcement, picture, jpeg, pcx, loader and
+// page_operations (key line, text line, then the page).
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -55,5 +56,14 @@ int main(int argc, char** argv) {
   recipe.is64 = true;
   recipe.image_base = 0x180000000ull;
   Write(root / "loader", "skin64.dll", Pe(recipe).bytes);
+
+  Write(root / "page_operations", "form.txt",
+        "name==title\nhello\n<title>Thread</title><form action=post.php method=post>"
+        "<input name=title><textarea name=body></textarea><input type=submit value=ok></form>");
+  Write(root / "page_operations", "tables.txt",
+        "1\n<b>x</b>\n<table id=t><tr><td>a<table><tr><td>b</table></table><table></table>");
+  Write(root / "page_operations", "frame.txt",
+        "id==e\ntext\n<title>Editor</title><body id=e contenteditable=true>old"
+        "<iframe src=f></iframe><button id=e>go</button></body>");
   return 0;
 }

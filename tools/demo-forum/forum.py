@@ -21,6 +21,9 @@ Pages:
   /ad                    the advertising frame's page
   /thread/<n>            thread page: a design-mode editor frame and, as the
                          seventh button-like element, the submit control
+  ?hang=1                on a board page: its thread links carry ?hang=1; on a
+                         thread page: the page ends in a script that never
+                         returns (a hostile page that stops answering)
   /editor                the editor frame's document (empty title)
   /announcement          announcement page (UTF-8) naming the banner picture
                          and the address a click on the banner opens
@@ -211,24 +214,30 @@ LOGIN_PAGE = """<!DOCTYPE html>
 """
 
 
-def thread_rows(host, board):
+# Ends a thread page whose script never returns: the page never finishes
+# loading and its web process stops answering.
+ENDLESS_SCRIPT = "<script>while (true) {}</script>"
+
+
+def thread_rows(host, board, hang=False):
     rows = []
+    suffix = "?hang=1" if hang else ""
     with FORUM.lock:
         numbers = FORUM.board(board)
         for n in numbers:
             t = FORUM.threads[n]
             if board == RELATIVE_BOARD:
                 rows.append(
-                    "<tr><td><a href='/thread/%d' target=_blank>%s</a></td>"
+                    "<tr><td><a href='/thread/%d%s' target=_blank>%s</a></td>"
                     "<td><a target=_blank href='../user/%s'>%s</a></td>"
                     "<td><em>%d</em></td></tr>"
-                    % (n, html.escape(t["title"]), t["author"], t["author"], t["replies"]))
+                    % (n, suffix, html.escape(t["title"]), t["author"], t["author"], t["replies"]))
             else:
                 rows.append(
-                    "<tr><td><a href='http://%s/thread/%d' target=_blank>%s</a></td>"
+                    "<tr><td><a href='http://%s/thread/%d%s' target=_blank>%s</a></td>"
                     "<td><a href='http://%s/user/%s' target=_blank>%s</a></td>"
                     "<td><em>%d</em></td></tr>"
-                    % (host, n, html.escape(t["title"]), host, t["author"], t["author"], t["replies"]))
+                    % (host, n, suffix, html.escape(t["title"]), host, t["author"], t["author"], t["replies"]))
     return rows
 
 
@@ -264,8 +273,8 @@ AD_PAGE = """<!DOCTYPE html>
 """
 
 
-def board_page(host, board):
-    rows = thread_rows(host, board)
+def board_page(host, board, hang=False):
+    rows = thread_rows(host, board, hang)
     return """<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>版块 %s - 演示论坛</title></head>
 <body>
@@ -278,7 +287,7 @@ def board_page(host, board):
 """ % (board, board, "\n".join(rows))
 
 
-def thread_page(n):
+def thread_page(n, hang=False):
     with FORUM.lock:
         t = FORUM.threads.get(n)
         if t is None:
@@ -305,8 +314,8 @@ function submitReply() {
   <iframe id="editor" src="/editor" style="width:600px;height:120px;border:1px solid #999"></iframe>
   <div><button type="button" onclick="submitReply()">发表回复</button></div>
 </form>
-</body></html>
-""" % (title, title, posts, n, toolbar)
+%s</body></html>
+""" % (title, title, posts, n, toolbar, ENDLESS_SCRIPT if hang else "")
 
 
 EDITOR_PAGE = """<!DOCTYPE html>
@@ -348,14 +357,16 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         self._log()
-        path = urllib.parse.urlsplit(self.path).path
+        parts = urllib.parse.urlsplit(self.path)
+        path = parts.path
+        hang = urllib.parse.parse_qs(parts.query).get("hang") == ["1"]
         m = re.fullmatch(r"/catalog/(\d+)\.htm", path)
         if path == "/":
             return self._send(200, LOGIN_PAGE)
         if m and m.group(1) == FRAMED_BOARD:
             return self._send(200, framed_board_page(self.server.server_address[1], m.group(1)))
         if m:
-            return self._send(200, board_page(self._host(), m.group(1)))
+            return self._send(200, board_page(self._host(), m.group(1), hang))
         m = re.fullmatch(r"/catalog/(\d+)/list\.htm", path)
         if m:
             return self._send(200, board_list_page(self._host(), m.group(1)))
@@ -363,7 +374,7 @@ class Handler(BaseHTTPRequestHandler):
             return self._send(200, AD_PAGE)
         m = re.fullmatch(r"/thread/(\d+)", path)
         if m:
-            page = thread_page(int(m.group(1)))
+            page = thread_page(int(m.group(1)), hang)
             return self._send(200, page) if page else self._send(404, "no such thread")
         if path == "/editor":
             return self._send(200, EDITOR_PAGE)

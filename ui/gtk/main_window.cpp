@@ -273,7 +273,7 @@ void MainWindow::BuildControl(const layout::ControlDef& def) {
       break;
     }
     case Kind::kBrowser: {
-      web_view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
+      web_view_ = CreateWebView();
       entry.widget = GTK_WIDGET(web_view_);
       // The engine's own policy for every page shown: the document bridge
       // attached from the first load, script dialogs answered without being

@@ -6,6 +6,8 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cstdio>
+#include <functional>
 #include <thread>
 
 #include "browser/webkit/tests/calls.h"
@@ -474,6 +476,133 @@ TEST(WebKitEngineTest, FramesOfEveryOrigin) {
   EXPECT_TRUE(engine.FrameDocument(Call(windows, "item", {Variant(int32_t{1})}).ToObject()));
   EXPECT_FALSE(engine.FrameDocument(nullptr));
   EXPECT_FALSE(engine.FrameDocument(GetObject(document, "body")));
+}
+
+// A page whose script keeps it busy for a while: the call that meets the
+// busy script waits out its time-out, the calls after it fail at once without
+// reaching the page, and when the script lets go the late answer of the
+// first call brings the page back.
+TEST(WebKitEngineTest, ABusyPageCostsOneTimeOutThenAnswersAgain) {
+  DomRef document = LoadAndBind(
+      "<html><head><title>Busy</title></head><body>"
+      "<button id=\"busy\" onclick=\"const end = Date.now() + 3000; while (Date.now() < end) {}\">busy</button>"
+      "<p id=\"p\">text</p></body></html>");
+  WebKitEngine& engine = H().engine();
+  auto bridge = WebKitBridge::For(H().view());
+  DomRef button = ById(document, "busy");
+  DomRef p = ById(document, "p");
+  ASSERT_TRUE(button && p);
+  engine.SetCallTimeout(300);
+  const int64_t timeouts = bridge->timeouts();
+  int32_t code = -1;
+  Call(button, "click", {}, &code);
+  EXPECT_EQ(code, dom_error::kTimeout);
+  EXPECT_EQ(bridge->timeouts() - timeouts, 1);
+  EXPECT_TRUE(bridge->unresponsive());
+
+  const int64_t trips = bridge->round_trips();
+  const gint64 start = g_get_monotonic_time();
+  int32_t status = -1;
+  struct Step {
+    const char* what;
+    std::function<int32_t()> call;
+  };
+  const Step steps[] = {
+      {"property", [&] { int32_t c = -1; Get(document, "title", &c); return c; }},
+      {"method", [&] { int32_t c = -1; Call(document, "getElementById", {Variant("p")}, &c); return c; }},
+      {"write", [&] { return Put(p, "innerText", Variant("new")); }},
+      {"top document", [&] { engine.TopDocument(kWebView, 0, &status); return status; }},
+      {"top document, own time-out", [&] { engine.TopDocument(kWebView, 5000, &status); return status; }},
+  };
+  for (int round = 0; round < 3; ++round)
+    for (const Step& step : steps) EXPECT_EQ(step.call(), dom_error::kTimeout) << step.what;
+  // None of them reached the page, none waited.
+  EXPECT_EQ(bridge->round_trips(), trips);
+  EXPECT_EQ(bridge->timeouts() - timeouts, 1);
+  std::printf("15 calls to the busy page took %.1f ms\n", (g_get_monotonic_time() - start) / 1000.0);
+
+  // The script ends, the first call's answer comes in: the page answers again.
+  ASSERT_TRUE(H().RunUntil([&] { return !bridge->unresponsive(); }, 20000));
+  engine.SetCallTimeout(10000);
+  EXPECT_EQ(GetUtf8(document, "title"), "Busy");
+  EXPECT_EQ(Put(p, "innerText", Variant("after")), dom_error::kOk);
+  EXPECT_EQ(GetUtf8(p, "innerText"), "after");
+  EXPECT_EQ(bridge->timeouts() - timeouts, 1);
+}
+
+// A page that never answers again fails at once until the next page comes:
+// a navigation away from it gets a fresh web process and loads.
+TEST(WebKitEngineTest, AStuckPageFailsAtOnceUntilTheNextPage) {
+  LoopbackServer server;
+  server.AddPage("/stuck.html",
+                 "<html><head><title>Stuck</title></head><body>"
+                 "<button id=\"hang\" onclick=\"while (true) {}\">hang</button></body></html>");
+  server.AddPage("/next.html", "<html><head><title>Next</title></head><body></body></html>");
+  ASSERT_TRUE(H().LoadUri(server.Url("/stuck.html")));
+  DomRef document = H().Document();
+  WebKitEngine& engine = H().engine();
+  auto bridge = WebKitBridge::For(H().view());
+  DomRef button = ById(document, "hang");
+  ASSERT_TRUE(button);
+  engine.SetCallTimeout(300);
+  const int64_t timeouts = bridge->timeouts();
+  int32_t code = -1;
+  Call(button, "click", {}, &code);
+  EXPECT_EQ(code, dom_error::kTimeout);
+  Get(document, "title", &code);
+  EXPECT_EQ(code, dom_error::kTimeout);
+  EXPECT_EQ(bridge->timeouts() - timeouts, 1);
+
+  const gint64 start = g_get_monotonic_time();
+  EXPECT_TRUE(H().LoadUri(server.Url("/next.html")));
+  std::printf("navigating away from the stuck page took %.1f ms\n", (g_get_monotonic_time() - start) / 1000.0);
+  EXPECT_FALSE(bridge->unresponsive());
+  EXPECT_EQ(bridge->timeouts() - timeouts, 1);
+  engine.SetCallTimeout(10000);
+  DomRef next = H().Document(&code);
+  EXPECT_EQ(code, dom_error::kOk);
+  EXPECT_EQ(GetUtf8(next, "title"), "Next");
+}
+
+// A page whose script never returns while it loads stays loading; a load
+// asked of it all the same ends its web process and comes in a fresh one.
+TEST(WebKitEngineTest, APageStuckWhileLoadingGivesWayToTheNextLoad) {
+  LoopbackServer server;
+  server.AddPage("/stuck.html",
+                 "<html><head><title>Stuck</title></head><body><p>text</p>"
+                 "<script>while (true) {}</script></body></html>");
+  server.AddPage("/next.html", "<html><head><title>Next</title></head><body></body></html>");
+  WebKitEngine& engine = H().engine();
+  auto bridge = WebKitBridge::For(H().view());
+  // The load never finishes: the page is there once it has committed.
+  bool committed = false;
+  gulong handler = g_signal_connect(H().view(), "load-changed",
+                                    G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
+                                      if (event == WEBKIT_LOAD_COMMITTED) *static_cast<bool*>(flag) = true;
+                                    }),
+                                    &committed);
+  webkit_web_view_load_uri(H().view(), server.Url("/stuck.html").c_str());
+  const bool arrived = H().RunUntil([&] { return committed; }, 20000);
+  g_signal_handler_disconnect(H().view(), handler);
+  ASSERT_TRUE(arrived);
+  engine.SetCallTimeout(300);
+  const int64_t timeouts = bridge->timeouts();
+  int32_t status = -1;
+  // Asked until the script holds the page (it runs right after the title).
+  for (int i = 0; i < 50 && status != dom_error::kTimeout; ++i) engine.TopDocument(kWebView, 300, &status);
+  EXPECT_EQ(status, dom_error::kTimeout);
+  for (int i = 0; i < 5; ++i) {
+    engine.TopDocument(kWebView, 300, &status);
+    EXPECT_EQ(status, dom_error::kTimeout);
+  }
+  EXPECT_TRUE(bridge->unresponsive());
+  EXPECT_EQ(bridge->timeouts() - timeouts, 1);
+
+  EXPECT_TRUE(H().LoadUri(server.Url("/next.html")));
+  engine.SetCallTimeout(10000);
+  DomRef next = H().Document(&status);
+  EXPECT_EQ(status, dom_error::kOk);
+  EXPECT_EQ(GetUtf8(next, "title"), "Next");
 }
 
 // Runs last: it leaves the web process hung until it ends it.

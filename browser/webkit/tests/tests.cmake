@@ -24,3 +24,5 @@ brevane_webkit_test(webkit_conformance_tests
   ${CMAKE_CURRENT_LIST_DIR}/../../conformance/conformance_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/conformance_host.cpp)
 target_link_libraries(webkit_conformance_tests PRIVATE brevane_conformance)
+# The web process's memory ceiling, with views of their own.
+brevane_webkit_test(webkit_memory_tests ${CMAKE_CURRENT_LIST_DIR}/memory_test.cpp)
