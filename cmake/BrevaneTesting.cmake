@@ -33,6 +33,12 @@ function(brevane_add_gtest)
       set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
     endif()
   else()
-    gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${T_LABELS}")
+    # Shell tests show real windows whose keys and focus depend on which
+    # window the display has made active: they take turns, never side by side.
+    set(lock "")
+    if("shell" IN_LIST T_LABELS)
+      set(lock RESOURCE_LOCK desktop_focus)
+    endif()
+    gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${T_LABELS}" ${lock})
   endif()
 endfunction()

@@ -157,12 +157,12 @@ class ForumTest(unittest.TestCase):
         self.assertNotEqual(detect(second_table_ie_style(self.get("/catalog/424015.htm"))), url)
 
     def test_hang_switch_leads_from_the_board_to_a_thread_page_that_never_returns(self):
-        url = detect(second_table_ie_style(self.get("/catalog/424005.htm?hang=1")))
+        url = detect(second_table_ie_style(self.get("/catalog/424015.htm?hang=1")))
         self.assertRegex(url, r"^http://127\.0\.0\.1:\d+/thread/\d+\?hang=1$")
         path = url.split("/", 3)[3]
         self.assertIn(forum.ENDLESS_SCRIPT, self.get("/" + path))
         self.assertNotIn(forum.ENDLESS_SCRIPT, self.get("/" + path.split("?")[0]))
-        self.assertNotIn("hang", self.get("/catalog/424005.htm"))
+        self.assertNotIn("hang", self.get("/catalog/424015.htm"))
 
     def test_moderated_thread_stays_unanswered_and_new_threads_appear(self):
         url = detect(second_table_ie_style(self.get("/catalog/424022.htm")))
