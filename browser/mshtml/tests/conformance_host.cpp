@@ -3,15 +3,13 @@
 // document double behind a real "Internet Explorer_Server" window, so every
 // operation runs the engine's whole route (WM_HTML_GETOBJECT,
 // ObjectFromLresult, IDispatch calls, frames through their windows'
-// browser service). The double runs no scripts, so the host leaves the marks
-// observe.js leaves in a browser: the clicked element's id and the sent
-// form's id on the root element of their document.
+// browser service).
 #include "browser/conformance/conformance.h"
+#include "browser/conformance/memory_pages.h"
 #include "browser/document_browser.h"
 #include "browser/memory/memory_engine.h"
 #include "browser/mshtml/mshtml_engine.h"
 #include "browser/mshtml/tests/document_double.h"
-#include "core/text/charset.h"
 #include "testing/virtual_clock.h"
 
 namespace brevane::conformance {
@@ -19,32 +17,13 @@ namespace {
 
 class MshtmlHost : public ConformanceHost {
  public:
-  MshtmlHost() {
-    pages_.OnClick([this](memory::Element& clicked) {
-      memory::ElementPtr root = clicked.shared_from_this();
-      while (root->parent()) root = root->parent();
-      root->SetAttribute("data-clicked", clicked.Attribute("id").value_or(""));
-      if (pages_.submissions().size() > submissions_seen_) {
-        const memory::ElementPtr& form = pages_.submissions().back();
-        root->SetAttribute("data-sent", form->Attribute("id").value_or(""));
-      }
-      submissions_seen_ = pages_.submissions().size();
-    });
-  }
-
   std::string EngineName() const override { return "mshtml"; }
-  Text Origin() override { return "http://bbs.example"; }
-  Text Other() override { return "http://ads.example"; }
+  Text Origin() override { return kMemoryOrigin; }
+  Text Other() override { return kMemoryOther; }
 
   bool Serve(const Fixture& fixture, const std::vector<ServedFile>& files) override {
-    // The double's texts are GBK (code page 936 on the COM side), as a GBK
-    // page's bytes already are.
-    const bool gbk = fixture.charset == "gbk";
-    for (const ServedFile& file : files) {
-      Text body = gbk ? Text(file.body) : Utf8ToGbk(file.body);
-      pages_.Serve(Origin() + file.path, body);
-      pages_.Serve(Other() + file.path, body);
-    }
+    // The double's texts are GBK (code page 936 on the COM side).
+    served_.Serve(fixture, files);
     return true;
   }
 
@@ -53,6 +32,7 @@ class MshtmlHost : public ConformanceHost {
 
  private:
   memory::MemoryEngine pages_;
+  MemoryPages served_{pages_};
   memory::MemoryBrowser navigator_{pages_};
   mshtml::testing::DocumentDouble double_{pages_};
   mshtml::testing::DoubleBrowserControl control_{navigator_, double_};
@@ -60,7 +40,6 @@ class MshtmlHost : public ConformanceHost {
   testing::VirtualClock clock_;
   DocumentBinding binding_;
   DocumentBrowser browser_{control_, engine_, clock_, binding_};
-  std::size_t submissions_seen_ = 0;
 };
 
 }  // namespace

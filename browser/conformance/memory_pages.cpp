@@ -1,0 +1,29 @@
+#include "browser/conformance/memory_pages.h"
+
+#include "core/text/charset.h"
+
+namespace brevane::conformance {
+
+MemoryPages::MemoryPages(memory::MemoryEngine& engine) : engine_(engine) {
+  engine_.OnClick([this](memory::Element& clicked) {
+    memory::ElementPtr root = clicked.shared_from_this();
+    while (root->parent()) root = root->parent();
+    root->SetAttribute("data-clicked", clicked.Attribute("id").value_or(""));
+    if (engine_.submissions().size() > submissions_seen_) {
+      const memory::ElementPtr& form = engine_.submissions().back();
+      root->SetAttribute("data-sent", form->Attribute("id").value_or(""));
+    }
+    submissions_seen_ = engine_.submissions().size();
+  });
+}
+
+void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& files) {
+  const bool gbk = fixture.charset == "gbk";
+  for (const ServedFile& file : files) {
+    Text body = gbk ? Text(file.body) : Utf8ToGbk(file.body);
+    engine_.Serve(kMemoryOrigin + file.path, body);
+    engine_.Serve(kMemoryOther + file.path, body);
+  }
+}
+
+}  // namespace brevane::conformance
