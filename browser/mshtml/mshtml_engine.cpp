@@ -104,7 +104,7 @@ int32_t DispatchObject::Invoke(std::string_view name, InvokeKind kind, const std
   return SUCCEEDED(hr) ? dom_error::kOk : static_cast<int32_t>(hr);
 }
 
-void ToVariant(const Variant& in, VARIANT* out) {
+void ToVariant(const Variant& in, VARIANT* out, IDispatch* (*dispatch_of)(const DomRef& object)) {
   VariantInit(out);
   switch (in.kind()) {
     case Variant::Kind::kEmpty:
@@ -135,16 +135,23 @@ void ToVariant(const Variant& in, VARIANT* out) {
       out->vt = VT_BOOL;
       out->boolVal = in.ToBoolean() ? VARIANT_TRUE : VARIANT_FALSE;
       break;
-    case Variant::Kind::kObject: {
-      auto* object = dynamic_cast<DispatchObject*>(in.ToObject().get());
-      if (object && object->dispatch()) {
+    case Variant::Kind::kObject:
+      if (IDispatch* dispatch = dispatch_of(in.ToObject())) {
         out->vt = VT_DISPATCH;
-        out->pdispVal = object->dispatch();
-        out->pdispVal->AddRef();
+        out->pdispVal = dispatch;
       }
       break;
-    }
   }
+}
+
+void ToVariant(const Variant& in, VARIANT* out) {
+  // Only the engine's own objects cross: another engine's object is VT_EMPTY.
+  ToVariant(in, out, [](const DomRef& object) -> IDispatch* {
+    auto* own = dynamic_cast<DispatchObject*>(object.get());
+    if (own == nullptr || own->dispatch() == nullptr) return nullptr;
+    own->dispatch()->AddRef();
+    return own->dispatch();
+  });
 }
 
 Variant FromVariant(const VARIANT& in) {

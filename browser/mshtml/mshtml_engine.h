@@ -32,6 +32,9 @@ class DispatchObject final : public DomObject {
 // A Variant as a VARIANT (texts as BSTR through code page 936; an object
 // that is not one of the engine's as VT_EMPTY). The caller clears it.
 void ToVariant(const Variant& in, VARIANT* out);
+// The same with objects handed over as dispatch_of gives them (a new
+// reference, or null for VT_EMPTY): for code that serves objects of its own.
+void ToVariant(const Variant& in, VARIANT* out, IDispatch* (*dispatch_of)(const DomRef& object));
 // A VARIANT as a Variant; types without a counterpart are converted to text
 // where the system can, or give the empty value.
 Variant FromVariant(const VARIANT& in);

@@ -1,5 +1,7 @@
 #include "browser/mshtml/tests/document_double.h"
 
+#include "browser/mshtml/mshtml_engine.h"
+
 #include <exdisp.h>
 #include <mshtml.h>
 #include <oleacc.h>
@@ -24,15 +26,6 @@ constexpr GUID kDoubleObjectIid = {0x6e0b5c0a, 0x3d52, 0x4b8e, {0x9f, 0x1a, 0x2c
 // The class that reads a marshalled double back.
 // {6E0B5C0B-3D52-4B8E-9F1A-2C7D4E6B8A10}
 constexpr CLSID kUnmarshalClass = {0x6e0b5c0b, 0x3d52, 0x4b8e, {0x9f, 0x1a, 0x2c, 0x7d, 0x4e, 0x6b, 0x8a, 0x10}};
-
-std::wstring ToWide(const Text& text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
 
 Text FromWide(const wchar_t* wide, std::size_t length) {
   if (wide == nullptr || length == 0) return Text();
@@ -98,43 +91,9 @@ Variant FromVariant(const VARIANT& in) {
   }
 }
 
+// The double's results: its own objects go out as new doubles.
 void ToVariant(const Variant& in, VARIANT* out) {
-  VariantInit(out);
-  switch (in.kind()) {
-    case Variant::Kind::kEmpty: break;
-    case Variant::Kind::kInteger: {
-      const int64_t v = in.ToInteger();
-      if (v >= INT32_MIN && v <= INT32_MAX) {
-        out->vt = VT_I4;
-        out->lVal = static_cast<LONG>(v);
-      } else {
-        out->vt = VT_R8;
-        out->dblVal = static_cast<double>(v);
-      }
-      break;
-    }
-    case Variant::Kind::kReal:
-      out->vt = VT_R8;
-      out->dblVal = in.ToReal();
-      break;
-    case Variant::Kind::kText: {
-      const std::wstring wide = ToWide(in.ToText());
-      out->vt = VT_BSTR;
-      out->bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-      if (out->bstrVal == nullptr) out->vt = VT_EMPTY;
-      break;
-    }
-    case Variant::Kind::kBoolean:
-      out->vt = VT_BOOL;
-      out->boolVal = in.ToBoolean() ? VARIANT_TRUE : VARIANT_FALSE;
-      break;
-    case Variant::Kind::kObject:
-      if (IDispatch* dispatch = NewDispatchDouble(in.ToObject())) {
-        out->vt = VT_DISPATCH;
-        out->pdispVal = dispatch;
-      }
-      break;
-  }
+  mshtml::ToVariant(in, out, [](const DomRef& object) { return NewDispatchDouble(object); });
 }
 
 // ---------------------------------------------------------------- marshalling
