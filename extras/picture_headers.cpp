@@ -65,6 +65,10 @@ int CountGifFrames(std::string_view b) {
     } else if (block == 0x2C) {
       if (b.size() - at < 10) return -1;
       if (!PictureSizeAllowed(U16(b, at + 4), U16(b, at + 6))) return -1;
+      // A frame must lie within the logical screen: GdkPixbuf composes a
+      // frame that reaches past it with a negative length (a heap write).
+      if (int64_t{U16(b, at)} + U16(b, at + 4) > width || int64_t{U16(b, at + 2)} + U16(b, at + 6) > height)
+        return -1;
       const uint8_t packed = U8(b, at + 8);
       at += 9;
       if (packed & 0x80) at += 3u << ((packed & 7) + 1);

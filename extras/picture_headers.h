@@ -9,8 +9,9 @@
 
 namespace brevane {
 
-// Number of images in a GIF, or -1 when its block structure is damaged or
-// it exceeds the limits (the logical screen included).
+// Number of images in a GIF, or -1 when its block structure is damaged, it
+// exceeds the limits (the logical screen included) or a frame reaches
+// outside the logical screen.
 int CountGifFrames(std::string_view bytes);
 // A bitmap file whose header is known, within the limits, and whose pixel
 // data lies within the bytes.

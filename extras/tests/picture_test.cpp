@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "extras/tests/samples.h"
 
 namespace brevane {
@@ -178,6 +181,15 @@ TEST(DecodePicture, RefusesHugeDimensionsBeforeAllocating) {
   const std::size_t image = gif_frame.find('\x2C');
   gif_frame[image + 5] = gif_frame[image + 6] = gif_frame[image + 7] = gif_frame[image + 8] = '\xFF';
   EXPECT_TRUE(DecodePicture(gif_frame).empty());  // one frame of 65535 x 65535
+  // Frames placed partly or wholly outside the logical screen (a fuzzing
+  // find: the library composed such a frame with a negative length).
+  const std::string animated = samples::Gif(6, 4, {{1, 2, 3}, {4, 5, 6}}, 10);
+  const std::size_t second = animated.find('\x2C', animated.find('\x2C') + 1);
+  for (const auto& [offset, value] : std::vector<std::pair<int, char>>{{1, '\x2B'}, {3, '\x01'}, {1, '\x01'}}) {
+    std::string outside = animated;
+    outside[second + offset] = value;  // left (offset 1) or top (offset 3)
+    EXPECT_TRUE(DecodePicture(outside).empty()) << "offset " << offset << " value " << int(value);
+  }
 }
 
 }  // namespace
