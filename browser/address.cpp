@@ -99,4 +99,15 @@ Text ResolveAddress(const Text& base, const Text& reference) {
   return origin + RemoveDotSegments(merged) + rest;
 }
 
+bool IsBrowsableAddress(std::string_view address) {
+  if (address == "about:blank") return true;
+  const std::size_t colon = address.find(':');
+  if (colon == std::string_view::npos) return false;
+  Text scheme(address.substr(0, colon));
+  for (char& c : scheme) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return scheme == "http" || scheme == "https";
+}
+
 }  // namespace brevane

@@ -3,6 +3,8 @@
 // address a relative href or src stands for.
 #pragma once
 
+#include <string_view>
+
 #include "core/text/text.h"
 
 namespace brevane {
@@ -20,5 +22,11 @@ Text ControlAddress(const Text& address);
 // own comes back unchanged, and so does any reference when base is not
 // absolute.
 Text ResolveAddress(const Text& base, const Text& reference);
+
+// Whether the embedded browser may go to the address at all: http and https
+// (any case) and about:blank. Every other scheme (file, data, javascript,
+// ftp, a desktop program's own) is refused before the navigation starts, as
+// the silent control shows only web pages.
+bool IsBrowsableAddress(std::string_view address);
 
 }  // namespace brevane

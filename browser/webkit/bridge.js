@@ -1,17 +1,31 @@
-// Document bridge, run in Brevane's own script world of every frame of the
-// page. The main frame's bridge keeps a table of the DOM objects handed out
-// to the program (documents, elements, collections, windows) under numeric
-// handles and answers member calls made with the Internet Explorer member
-// names. A frame of another origin is out of the script world's reach; its
-// own bridge answers for it over a private message channel (see "frames of
-// other origins" below), and its objects stand in the table as proxies.
+// Document bridge, run in Brevane's own script world of the main frame. It
+// keeps a table of the DOM objects handed out to the program (documents,
+// elements, collections, windows) under numeric handles and answers the
+// member calls of the program's late-bound document model, with the
+// Internet Explorer member names and markup.
+//
+// The pages never see it. Their scripts run in the page's own world, where
+// none of this exists: they cannot call the bridge, read its table or
+// replace its functions, and the functions and getters they define on their
+// own elements and on the DOM's prototypes are not seen here, so no read of
+// the program ever runs page code. Requests come only from the program
+// (webkit_web_view_call_async_javascript_function into this world). Frames
+// of every origin are read directly: the program's web process module
+// defines __brevaneReach in this world alone, which gives a frame window's
+// document, as the Internet Explorer control's browser service gives its
+// host every frame's document. Nothing travels between frames.
+//
+// The bridge answers only the members the program's document model uses;
+// any other name fails with "unknown name", so no request can make the
+// bridge call an arbitrary method (a timer, a fetch, an evaluation).
 //
 // Every request is one JSON text:
 //   {g: generation, op: "invoke"|"top"|"frame"|"ping", id, name, kind,
 //    args: [[tag, value...]...], rel: [[generation, id]...], nav: 0|1}
 // and every answer an array [code, type, value, generation], type being
 // "e" (empty), "i", "r", "s", "b" or "o" (a handle).
-globalThis.__brevaneBridge = (function () {
+Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configurable: false, enumerable: false,
+  value: (function () {
   'use strict';
 
   const kOk = 0;
@@ -24,9 +38,21 @@ globalThis.__brevaneBridge = (function () {
 
   const kGet = 0, kMethod = 1, kPut = 2, kPutRef = 3;
 
+  // The longest text an answer carries, in UTF-16 code units; a longer one
+  // (a hostile page's megabytes of markup) fails instead of crossing into the
+  // program's process. Forum pages stay far below it.
+  const kMaxTextLength = 4 * 1024 * 1024;
+
   const generation = Date.now().toString(36) + '.' + Math.random().toString(36).slice(2);
   const table = new Map();
   let nextId = 1;
+
+  // The module's reach into frames of every origin, when it is there.
+  const reachFrame = (w) => {
+    const reach = globalThis.__brevaneReach;
+    if (typeof reach !== 'function') return null;
+    try { return reach(w); } catch (e) { return null; }
+  };
 
   // A page on its way out still shows its old document, complete, until the
   // next one arrives; its documents read as loading meanwhile. The program
@@ -72,11 +98,12 @@ globalThis.__brevaneBridge = (function () {
         if (Number.isInteger(value) && value >= -2147483648 && value <= 2147483647)
           return [kOk, 'i', value, generation];
         return [kOk, 'r', value, generation];
-      case 'bigint': return [kOk, 'r', Number(value), generation];
-      case 'string': return [kOk, 's', value, generation];
-      case 'symbol': return [kOk, 's', String(value), generation];
+      case 'string':
+        if (value.length > kMaxTextLength) fail(kFail);
+        return [kOk, 's', value, generation];
       default:
         if (value === null) return [kOk, 'e', null, generation];
+        if (typeof value !== 'object') fail(kFail);
         return [kOk, 'o', store(value), generation];
     }
   }
@@ -219,12 +246,16 @@ globalThis.__brevaneBridge = (function () {
 
   const innerMarkup = (el) => serialiseChildren(el, isHtml(el) && kRawText.has(el.localName));
 
-  // ---- members --------------------------------------------------------
+  // ---- members ----------------------------------------------------------
 
   // A member answers one way of calling it: get(o), put(o, value),
   // call(o, args). A missing way fails with "member not found".
   const prop = (get, put) => ({ get, put });
   const method = (call, min) => ({ call, min: min || 0 });
+  // A table of members by lower-case name, with no prototype, so that no
+  // name ("constructor", "__proto__", "toString") finds anything but an
+  // entry of the table.
+  const members = (entries) => Object.freeze(Object.assign(Object.create(null), entries));
 
   function ieAttributeName(name) {
     const l = String(name).toLowerCase();
@@ -267,14 +298,29 @@ globalThis.__brevaneBridge = (function () {
       .filter((el) => el.localName && el.localName.toLowerCase() === want));
   }
 
-  const collectionMembers = {
+  const collectionMembers = members({
     length: prop((o) => elementsOf(o).length),
     item: method((o, args) => itemOf(elementsOf(o), args), 1),
     nameditem: method((o, args) => firstNamed(elementsOf(o), String(args[0])), 1),
     tags: method((o, args) => tagsOf(o, args[0]), 1),
-  };
+  });
 
-  const windowMembers = {
+  // The document of a frame's window, of any origin: directly where the
+  // origin lets this world in, otherwise through the module's reach.
+  function frameDocument(w) {
+    if (!isWindow(w)) return null;
+    try {
+      const d = w.document;
+      if (d && d.nodeType === 9) return d;
+    } catch (e) { }
+    const reached = reachFrame(w);
+    return isNode(reached, 9) ? reached : null;
+  }
+
+  // A window's own document member keeps the page's origin rule, as the
+  // control's does; only the frame request (the browser service) reaches
+  // frames of other origins.
+  const windowMembers = members({
     document: prop((w) => w.document),
     frames: prop((w) => w.frames),
     length: prop((w) => w.length),
@@ -283,11 +329,12 @@ globalThis.__brevaneBridge = (function () {
       if (typeof key === 'number') return w[Math.trunc(key)] || null;
       return w[String(key)] || null;
     }, 1),
-  };
+  });
 
-  const documentMembers = {
+  const documentMembers = members({
     all: prop((d) => new AllCollection(d)),
     body: prop((d) => d.body),
+    documentelement: prop((d) => d.documentElement),
     title: prop((d) => d.title, (d, v) => { d.title = text(v); }),
     readystate: prop((d) => leaving() ? 'loading' : d.readyState),
     frames: prop((d) => d.defaultView),
@@ -297,9 +344,9 @@ globalThis.__brevaneBridge = (function () {
     getelementsbyname: method((d, args) => d.getElementsByName(text(args[0])), 1),
     getelementsbyclassname: method((d, args) => d.getElementsByClassName(text(args[0])), 1),
     getelementsbytagname: method((d, args) => d.getElementsByTagName(text(args[0])), 1),
-  };
+  });
 
-  const elementMembers = {
+  const elementMembers = members({
     all: prop((el) => new AllCollection(el)),
     document: prop((el) => el.ownerDocument),
     id: prop((el) => text(el.getAttribute('id')), (el, v) => { el.setAttribute('id', text(v)); }),
@@ -311,6 +358,10 @@ globalThis.__brevaneBridge = (function () {
     title: reflected('title'),
     value: reflected('value'),
     type: reflected('type'),
+    checked: prop((el) => ('checked' in el) ? !!el.checked : fail(kMemberNotFound),
+      (el, v) => { if ('checked' in el) el.checked = !!v; else fail(kMemberNotFound); }),
+    selectedindex: prop((el) => ('selectedIndex' in el) ? el.selectedIndex : fail(kMemberNotFound),
+      (el, v) => { if ('selectedIndex' in el) el.selectedIndex = Math.trunc(Number(v)) || 0; else fail(kMemberNotFound); }),
     innertext: prop((el) => text(el.innerText !== undefined ? el.innerText : el.textContent),
       (el, v) => { if ('innerText' in el) el.innerText = text(v); else el.textContent = text(v); }),
     innerhtml: prop((el) => innerMarkup(el), (el, v) => { el.innerHTML = text(v); }),
@@ -318,6 +369,7 @@ globalThis.__brevaneBridge = (function () {
     tagname: prop((el) => isHtml(el) ? el.localName.toUpperCase() : el.tagName),
     contenteditable: prop((el) => text(el.contentEditable), (el, v) => { el.contentEditable = text(v); }),
     contentwindow: prop((el) => ('contentWindow' in el) ? el.contentWindow : fail(kUnknownName)),
+    getelementsbytagname: method((el, args) => el.getElementsByTagName(text(args[0])), 1),
     getattribute: method((el, args) => {
       const name = String(args[0]);
       switch (name.toLowerCase()) {
@@ -340,41 +392,40 @@ globalThis.__brevaneBridge = (function () {
     }, 2),
     removeattribute: method((el, args) => { el.removeAttribute(ieAttributeName(String(args[0]))); }, 1),
     click: method((el) => { el.click(); }),
-  };
+    focus: method((el) => { if (typeof el.focus === 'function') el.focus(); }),
+  });
 
   // Forms answer length and item over their controls.
-  const formMembers = {
+  const formMembers = members({
     length: prop((f) => f.elements.length),
     item: method((f, args) => itemOf(f.elements, args), 1),
     elements: prop((f) => f.elements),
+  });
+
+  // By their class name, which holds for collections of every frame's
+  // realm (instanceof would hold only for this frame's).
+  const kCollections = new Set(['HTMLCollection', 'NodeList', 'HTMLFormControlsCollection', 'RadioNodeList',
+    'HTMLOptionsCollection', 'HTMLAllCollection']);
+  const isCollection = (o) => {
+    try { return kCollections.has(Object.prototype.toString.call(o).slice(8, -1)); } catch (e) { return false; }
   };
 
   function membersOf(o) {
-    if (o instanceof AllCollection || o instanceof ElementList) return [collectionMembers];
+    if (o instanceof AllCollection || o instanceof ElementList || isCollection(o)) return [collectionMembers];
     if (isWindow(o)) return [windowMembers];
     if (isNode(o, 9)) return [documentMembers];
     if (isNode(o, 1)) {
       if (isHtml(o) && o.localName === 'form') return [formMembers, elementMembers];
       return [elementMembers];
     }
-    let collection = false;
-    try { collection = typeof o.length === 'number' && typeof o.item === 'function'; } catch (e) { }
-    return collection ? [collectionMembers] : [];
-  }
-
-  // Any other member of the object, its name matched without regard to case.
-  function ownName(o, lname) {
-    try {
-      for (const key in o) if (key.toLowerCase() === lname) return key;
-    } catch (e) { }
-    return null;
+    return [];
   }
 
   function invoke(o, name, kind, args) {
     const lname = String(name).toLowerCase();
-    for (const members of membersOf(o)) {
-      if (!Object.prototype.hasOwnProperty.call(members, lname)) continue;
-      const m = members[lname];
+    for (const table of membersOf(o)) {
+      const m = table[lname];
+      if (m === undefined) continue;
       if (kind === kGet || (kind === kMethod && m.get)) {
         if (!m.get) fail(kMemberNotFound);
         if (kind === kMethod && args.length) fail(kBadParamCount);
@@ -392,278 +443,8 @@ globalThis.__brevaneBridge = (function () {
       }
       fail(kMemberNotFound);
     }
-    const key = ownName(o, lname);
-    if (key === null) fail(kUnknownName);
-    const current = o[key];
-    switch (kind) {
-      case kGet:
-        if (typeof current === 'function') fail(kMemberNotFound);
-        return current;
-      case kMethod:
-        if (typeof current === 'function') return current.apply(o, args);
-        if (args.length) fail(kBadParamCount);
-        return current;
-      case kPut:
-        if (typeof current === 'function') fail(kMemberNotFound);
-        if (args.length < 1) fail(kBadParamCount);
-        o[key] = args[args.length - 1];
-        return undefined;
-      default: {
-        const value = args[args.length - 1];
-        if (typeof current === 'function' || value === null || typeof value !== 'object') fail(kMemberNotFound);
-        o[key] = value;
-        return undefined;
-      }
-    }
+    fail(kUnknownName);
   }
-
-  // The document of a frame's window of this origin; empty when the window
-  // belongs to another origin or has no document.
-  function frameDocument(w) {
-    try {
-      if (!isWindow(w)) return null;
-      const d = w.document;
-      return (d && d.nodeType === 9) ? d : null;
-    } catch (e) {
-      return null;
-    }
-  }
-
-  // ---- frames of other origins -----------------------------------------
-  //
-  // Every frame runs this bridge in its own script world. For a frame the
-  // script world cannot reach, the bridge asks the frame's own bridge over a
-  // message channel, which no page can reach: requests and answers pass
-  // through it, the frame's objects stand in this table as proxies, and
-  // calls on them are forwarded, their answers coming back as promises.
-  //
-  // Opening a channel: the bridge offers a port to the frame window; the
-  // frame's bridge takes it and sends a fresh random challenge to the
-  // window above; the bridge answers on the port with a proof made from the
-  // challenge, the origin the challenge came from and a key only the bridges
-  // know (the program puts it in front of this script, and it never leaves
-  // the bridges); the frame's bridge checks the proof against its own origin
-  // and only then answers requests. A page that catches an offer or a
-  // challenge (one that wiped the bridge's listener with document.open())
-  // learns nothing it can use: a proof made for its origin opens no other
-  // frame. So the pages keep web security; only the program reads frames.
-
-  const channelKey = String(globalThis.__brevaneChannelKey || '');
-  const kChannelMark = '__brevaneBridgeChannel';
-  // A frame that does not answer its channel in this time counts as
-  // unreachable, well inside the program's own time-out for the call.
-  const kChannelWaitMs = 800;
-
-  const rotate = (x, n) => (x >>> n) | (x << (32 - n));
-  const kSha256Rounds = [
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2];
-
-  // SHA-256 of a text's UTF-8 bytes, in hex (pages served over plain http
-  // have no crypto.subtle).
-  function sha256(textValue) {
-    const bytes = new TextEncoder().encode(textValue);
-    const words = new Uint32Array(((bytes.length + 8) >> 6) * 16 + 16);
-    for (let i = 0; i < bytes.length; ++i) words[i >> 2] |= bytes[i] << (24 - (i & 3) * 8);
-    words[bytes.length >> 2] |= 0x80 << (24 - (bytes.length & 3) * 8);
-    words[words.length - 1] = bytes.length * 8;
-    const h = [0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19];
-    const w = new Uint32Array(64);
-    for (let block = 0; block < words.length; block += 16) {
-      for (let t = 0; t < 64; ++t) {
-        if (t < 16) { w[t] = words[block + t]; continue; }
-        const x = w[t - 15], y = w[t - 2];
-        w[t] = (w[t - 16] + (rotate(x, 7) ^ rotate(x, 18) ^ (x >>> 3)) + w[t - 7] +
-                (rotate(y, 17) ^ rotate(y, 19) ^ (y >>> 10))) | 0;
-      }
-      let [a, b, c, d, e, f, g, k] = h;
-      for (let t = 0; t < 64; ++t) {
-        const t1 = (k + (rotate(e, 6) ^ rotate(e, 11) ^ rotate(e, 25)) + ((e & f) ^ (~e & g)) +
-                    kSha256Rounds[t] + w[t]) | 0;
-        const t2 = ((rotate(a, 2) ^ rotate(a, 13) ^ rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c))) | 0;
-        k = g; g = f; f = e; e = (d + t1) | 0; d = c; c = b; b = a; a = (t1 + t2) | 0;
-      }
-      [a, b, c, d, e, f, g, k].forEach((v, i) => { h[i] = (h[i] + v) | 0; });
-    }
-    return h.map((v) => (v >>> 0).toString(16).padStart(8, '0')).join('');
-  }
-
-  const proofFor = (challenge, origin) =>
-    sha256(channelKey + '|' + sha256(channelKey + '|' + challenge + '|' + origin));
-
-  function randomHex() {
-    const values = new Uint32Array(4);
-    crypto.getRandomValues(values);
-    return Array.from(values, (v) => v.toString(16).padStart(8, '0')).join('');
-  }
-
-  class Channel {
-    constructor(port, frameWindow) {
-      this.port = port;
-      this.frameWindow = frameWindow;
-      this.offer = randomHex();
-      this.proven = null;  // resolves once the proof is sent (true) or never can be (false)
-      this.pending = new Map();
-      this.sequence = 0;
-      this.open = true;
-      this.releases = [];
-      port.onmessage = (m) => {
-        const d = m.data;
-        const waiting = d && this.pending.get(d.q);
-        if (!waiting) return;
-        this.pending.delete(d.q);
-        clearTimeout(waiting.timer);
-        waiting.resolve(d.a);
-      };
-    }
-    request(r) {
-      if (!this.open) return Promise.resolve([kNoObject, 'e', null, '']);
-      const q = ++this.sequence;
-      r.rel = this.releases;
-      this.releases = [];
-      return new Promise((resolve) => {
-        const timer = setTimeout(() => {
-          this.pending.delete(q);
-          resolve([kFail, 'e', null, '']);
-        }, kChannelWaitMs);
-        this.pending.set(q, { resolve, timer });
-        try { this.port.postMessage({ q: q, r: r }); } catch (e) {
-          clearTimeout(timer);
-          this.pending.delete(q);
-          resolve([kFail, 'e', null, '']);
-        }
-      });
-    }
-    // Waits for the frame's challenge and answers it with the proof.
-    prove() {
-      return new Promise((resolve) => {
-        const timer = setTimeout(() => resolve(false), kChannelWaitMs);
-        this.proven = (ok) => { clearTimeout(timer); resolve(ok); };
-      });
-    }
-    challenged(challenge, origin) {
-      if (!this.proven) return;
-      try { this.port.postMessage({ proof: proofFor(challenge, origin) }); } catch (e) {
-        this.proven(false);
-        return;
-      }
-      this.proven(true);
-      this.proven = null;
-    }
-    close() {
-      if (this.proven) this.proven(false);
-      this.proven = null;
-      this.open = false;
-      try { this.port.close(); } catch (e) { }
-      for (const waiting of this.pending.values()) {
-        clearTimeout(waiting.timer);
-        waiting.resolve([kNoObject, 'e', null, '']);
-      }
-      this.pending.clear();
-    }
-  }
-
-  // An object of another frame's bridge: its channel and its handle there.
-  class Remote {
-    constructor(channel, g, id) { this.channel = channel; this.g = g; this.id = id; }
-  }
-
-  // The channel to each frame window, renewed whenever the frame's document
-  // is asked for (the frame may show a new page with a new bridge).
-  const channels = new WeakMap();
-
-  // An answer of another bridge as this bridge's answer: objects become
-  // proxies in this table.
-  function fromRemote(channel, a) {
-    if (!Array.isArray(a)) return [kFail, 'e', null, generation];
-    if (a[0] !== kOk) return [a[0], 'e', null, generation];
-    if (a[1] === 'o') return answer(new Remote(channel, a[3], a[2]));
-    return [kOk, a[1], a[2], generation];
-  }
-
-  // Channels being opened, by their offer.
-  const offers = new Map();
-
-  function remoteFrameDocument(w) {
-    if (!channelKey || !isWindow(w)) return answer(null);
-    const old = channels.get(w);
-    if (old) old.close();
-    const pipe = new MessageChannel();
-    const channel = new Channel(pipe.port1, w);
-    channels.set(w, channel);
-    offers.set(channel.offer, channel);
-    const proven = channel.prove();
-    try {
-      w.postMessage({ [kChannelMark]: 'offer', offer: channel.offer }, '*', [pipe.port2]);
-    } catch (e) {
-      channel.close();
-    }
-    return proven.then((ok) => {
-      offers.delete(channel.offer);
-      if (!ok) {
-        channel.close();
-        return answer(null);
-      }
-      return channel.request({ op: 'top' }).then((a) =>
-        (Array.isArray(a) && a[0] === kOk && a[1] === 'o') ? fromRemote(channel, a) : answer(null));
-    });
-  }
-
-  function remoteArgument(a, channel) {
-    if (a[0] !== 'o') return a;
-    if (a[1] !== generation || !table.has(a[2])) fail(kNoObject);
-    const o = table.get(a[2]);
-    // Only objects of the same frame can be passed to it.
-    if (!(o instanceof Remote) || o.channel !== channel) fail(kNoObject);
-    return ['o', o.g, o.id];
-  }
-
-  function remoteInvoke(o, request) {
-    const args = (request.args || []).map((a) => remoteArgument(a, o.channel));
-    return o.channel.request({ op: 'invoke', g: o.g, id: o.id, name: request.name, kind: request.kind, args })
-      .then((a) => fromRemote(o.channel, a));
-  }
-
-  // The frame's side: a port offered by the window above is answered only
-  // once the proof for this frame's origin arrives on it.
-  function acceptOffer(port, offer) {
-    const challenge = randomHex();
-    let proven = false;
-    port.onmessage = (m) => {
-      const message = m.data;
-      if (!message || typeof message !== 'object') return;
-      if (!proven) {
-        if (message.proof === proofFor(challenge, String(self.origin))) proven = true;
-        else port.close();
-        return;
-      }
-      Promise.resolve(dispatch(message.r)).then((a) => {
-        try { port.postMessage({ q: message.q, a: a }); } catch (err) { }
-      });
-    };
-    window.parent.postMessage({ [kChannelMark]: 'challenge', offer: offer, challenge: challenge }, '*');
-  }
-
-  // The bridge's messages (offers from the window above, challenges from the
-  // frames below) are taken before any page script can see them.
-  window.addEventListener('message', (e) => {
-    const d = e.data;
-    if (!channelKey || !d || typeof d !== 'object' || !Object.prototype.hasOwnProperty.call(d, kChannelMark)) return;
-    e.stopImmediatePropagation();
-    const kind = d[kChannelMark];
-    if (kind === 'offer' && window.parent !== window && e.source === window.parent && e.ports && e.ports[0]) {
-      acceptOffer(e.ports[0], String(d.offer));
-    } else if (kind === 'challenge' && typeof d.challenge === 'string') {
-      const channel = offers.get(d.offer);
-      if (channel && e.source === channel.frameWindow) channel.challenged(d.challenge, e.origin);
-    }
-  }, true);
 
   // ---- requests -------------------------------------------------------
 
@@ -672,34 +453,18 @@ globalThis.__brevaneBridge = (function () {
     return table.get(request.id);
   }
 
-  function release(id) {
-    const o = table.get(id);
-    if (o instanceof Remote && o.channel.open) o.channel.releases.push([o.g, o.id]);
-    table.delete(id);
-  }
-
-  // An answer, or the promise of one when another frame has to answer.
   function handle(request) {
-    navigationPending = !!request.nav;
-    for (const r of request.rel || []) if (r[0] === generation) release(r[1]);
+    navigationPending = request.nav === 1;
+    if (Array.isArray(request.rel)) {
+      for (const r of request.rel) if (Array.isArray(r) && r[0] === generation) table.delete(r[1]);
+    }
     switch (request.op) {
       case 'ping': return answer(table.size);
       case 'top': return answer(document);
-      case 'frame': {
-        const w = target(request);
-        // A window inside another origin's frame: that frame's bridge
-        // finds its document.
-        if (w instanceof Remote) {
-          return w.channel.request({ op: 'frame', g: w.g, id: w.id }).then((a) => fromRemote(w.channel, a));
-        }
-        const d = frameDocument(w);
-        if (d || !isWindow(w)) return answer(d);
-        return remoteFrameDocument(w);
-      }
+      case 'frame': return answer(frameDocument(target(request)));
       case 'invoke': {
         const o = target(request);
-        if (o instanceof Remote) return remoteInvoke(o, request);
-        const args = (request.args || []).map(argument);
+        const args = Array.isArray(request.args) ? request.args.map(argument) : [];
         return answer(invoke(o, request.name, request.kind, args));
       }
     }
@@ -708,25 +473,15 @@ globalThis.__brevaneBridge = (function () {
 
   function failure(e) {
     if (e instanceof Fail) return [e.code, 'e', null, generation];
-    return [kException, 's', String(e && e.message), generation];
-  }
-
-  function dispatch(request) {
-    try {
-      const result = handle(request || {});
-      return (result instanceof Promise) ? result.catch(failure) : result;
-    } catch (e) {
-      return failure(e);
-    }
+    return [kException, 'e', null, generation];
   }
 
   return function (json) {
-    let request;
     try {
-      request = JSON.parse(json);
+      const request = JSON.parse(String(json));
+      return handle(request !== null && typeof request === 'object' ? request : {});
     } catch (e) {
       return failure(e);
     }
-    return dispatch(request);
   };
-})();
+})() });

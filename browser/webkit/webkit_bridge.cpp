@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "browser/webkit/script_world.h"
 #include "core/text/charset.h"
 
 namespace brevane {
@@ -16,7 +17,7 @@ extern const char kBridgeScript[];
 
 namespace {
 
-constexpr const char* kWorld = "brevane";
+constexpr const char* kWorld = kBridgeWorldName;
 constexpr const char* kSourceUri = "brevane:bridge";
 constexpr const char* kDataKey = "brevane-document-bridge";
 
@@ -26,24 +27,10 @@ constexpr const char* kCallBody =
     "if (typeof globalThis.__brevaneBridge !== 'function') return 'install';\n"
     "return globalThis.__brevaneBridge(r);";
 
-// A key known only to the bridges of this process: with it the bridge of a
-// frame knows that a channel offered to it comes from the bridge of the
-// frame above, not from a page.
-std::string ChannelKey() {
-  std::string key;
-  for (int i = 0; i < 4; ++i) {
-    char part[9];
-    std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(g_random_int()));
-    key += part;
-  }
-  return key;
-}
-
 // The bridge, defined once per script world.
 const std::string& GuardedScript() {
-  static const std::string script = std::string("if (typeof globalThis.__brevaneBridge !== 'function') {\n") +
-                                    "globalThis.__brevaneChannelKey = '" + ChannelKey() + "';\n" + kBridgeScript +
-                                    "\n}\n";
+  static const std::string script =
+      std::string("if (typeof globalThis.__brevaneBridge !== 'function') {\n") + kBridgeScript + "\n}\n";
   return script;
 }
 
@@ -51,6 +38,14 @@ const std::string& InstallBody() {
   static const std::string body = GuardedScript() + "return globalThis.__brevaneBridge(r);";
   return body;
 }
+
+// The longest text an answer may carry into this process, in UTF-8 bytes:
+// the bridge refuses texts over 4 Mi UTF-16 code units, which take at most
+// three bytes each.
+constexpr std::size_t kMaxAnswerTextBytes = std::size_t{3} * 4 * 1024 * 1024;
+// Handles and generations the bridge makes: counters and short names.
+constexpr double kMaxHandle = 9007199254740991.0;  // 2^53 - 1
+constexpr std::size_t kMaxGenerationBytes = 64;
 
 void AppendJsonString(std::string& out, std::string_view s) {
   out += '"';
@@ -129,6 +124,74 @@ std::string ValueText(JSCValue* value) {
 }
 
 JSCValue* At(JSCValue* array, guint index) { return jsc_value_object_get_property_at_index(array, index); }
+
+// One answer of the bridge, read only after every part has been checked for
+// its type and size: [code, type, value, generation].
+struct BridgeAnswer {
+  int32_t code = dom_error::kFail;
+  char type = 'e';
+  Variant value;     // for the types i, r, s and b
+  int64_t id = 0;    // for the type o
+  std::string generation;
+};
+
+bool IsInteger(double d, double low, double high) { return std::isfinite(d) && d == std::trunc(d) && d >= low && d <= high; }
+
+// False when the value is not an answer of the bridge's form.
+bool ReadAnswer(JSCValue* array, BridgeAnswer* out) {
+  if (array == nullptr || !jsc_value_is_array(array)) return false;
+  JSCValue* parts[4];
+  for (guint i = 0; i < 4; ++i) parts[i] = At(array, i);
+  bool ok = false;
+  do {
+    if (!jsc_value_is_number(parts[0]) || !jsc_value_is_string(parts[1]) || !jsc_value_is_string(parts[3])) break;
+    const double code = jsc_value_to_double(parts[0]);
+    if (!IsInteger(code, -2147483648.0, 2147483647.0)) break;
+    const std::string type = ValueText(parts[1]);
+    std::string generation = ValueText(parts[3]);
+    if (type.size() != 1 || generation.size() > kMaxGenerationBytes) break;
+    out->code = static_cast<int32_t>(code);
+    out->type = type[0];
+    out->generation = std::move(generation);
+    if (out->code != dom_error::kOk) {
+      ok = true;
+      break;
+    }
+    JSCValue* v = parts[2];
+    switch (out->type) {
+      case 'e': out->value = Variant(); ok = true; break;
+      case 'b':
+        if (jsc_value_is_boolean(v)) { out->value = Variant(static_cast<bool>(jsc_value_to_boolean(v))); ok = true; }
+        break;
+      case 'i':
+        if (jsc_value_is_number(v) && IsInteger(jsc_value_to_double(v), -2147483648.0, 2147483647.0)) {
+          out->value = Variant(static_cast<int32_t>(jsc_value_to_double(v)));
+          ok = true;
+        }
+        break;
+      case 'r':
+        if (jsc_value_is_number(v)) { out->value = Variant(jsc_value_to_double(v)); ok = true; }
+        break;
+      case 's':
+        if (jsc_value_is_string(v)) {
+          std::string utf8 = ValueText(v);
+          if (utf8.size() > kMaxAnswerTextBytes) break;
+          out->value = Variant(Utf8ToGbk(utf8));
+          ok = true;
+        }
+        break;
+      case 'o':
+        if (jsc_value_is_number(v) && IsInteger(jsc_value_to_double(v), 1.0, kMaxHandle)) {
+          out->id = static_cast<int64_t>(jsc_value_to_double(v));
+          ok = true;
+        }
+        break;
+      default: break;
+    }
+  } while (false);
+  for (JSCValue* part : parts) g_object_unref(part);
+  return ok;
+}
 
 // State of one call in flight, shared with its completion callback, which may
 // run long after the caller gave up.
@@ -281,14 +344,14 @@ WebKitBridge::WebKitBridge(WebKitWebView* view)
   uri_handler_ = g_signal_connect(view_, "notify::uri", G_CALLBACK(BridgeSignals::UriChanged), this);
   terminated_handler_ =
       g_signal_connect(view_, "web-process-terminated", G_CALLBACK(BridgeSignals::Terminated), this);
-  // Every later page gets the bridge as it starts, in the main frame and in
-  // every frame (frames of another origin answer through their own bridge),
-  // so the first call needs no installing round trip; a page already shown
-  // gets it with its first call.
+  // Every later page gets the bridge in its main frame as it starts, so the
+  // first call needs no installing round trip; a page already shown gets it
+  // with its first call. Frames need none: the main frame's bridge reads
+  // them.
   WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view_);
   if (content) {
     WebKitUserScript* script =
-        webkit_user_script_new_for_world(GuardedScript().c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+        webkit_user_script_new_for_world(GuardedScript().c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                                          WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kWorld, nullptr, nullptr);
     webkit_user_content_manager_add_script(content, script);
     webkit_user_script_unref(script);
@@ -331,15 +394,9 @@ void WebKitBridge::LateAnswer(uint64_t epoch, JSCValue* value) {
   if (epoch != page_epoch_) return;  // an earlier page's answer
   if (unresponsive_epoch_ == epoch) unresponsive_ = false;
   // An object the abandoned call obtained is nobody's: free its handle.
-  if (!value || !jsc_value_is_array(value)) return;
-  JSCValue* type_value = At(value, 1);
-  JSCValue* id_value = At(value, 2);
-  JSCValue* generation_value = At(value, 3);
-  if (ValueText(type_value) == "o")
-    Release(ValueText(generation_value), static_cast<int64_t>(jsc_value_to_double(id_value)));
-  g_object_unref(type_value);
-  g_object_unref(id_value);
-  g_object_unref(generation_value);
+  BridgeAnswer answer;
+  if (ReadAnswer(value, &answer) && answer.code == dom_error::kOk && answer.type == 'o')
+    Release(answer.generation, answer.id);
 }
 
 void WebKitBridge::SeeGeneration(const std::string& generation) {
@@ -477,28 +534,19 @@ int32_t WebKitBridge::Exchange(const std::string& json, bool install, int32_t ti
     // comes, finds the call cancelled.
     g_cancellable_cancel(cancellable);
   } else if (call->value && jsc_value_is_array(call->value)) {
-    JSCValue* code_value = At(call->value, 0);
-    JSCValue* type_value = At(call->value, 1);
-    JSCValue* value = At(call->value, 2);
-    JSCValue* generation_value = At(call->value, 3);
-    code = jsc_value_to_int32(code_value);
-    std::string type = ValueText(type_value);
-    std::string generation = ValueText(generation_value);
-    SeeGeneration(generation);
-    if (code == dom_error::kOk && result) {
-      if (type == "i") *result = Variant(jsc_value_to_int32(value));
-      else if (type == "r") *result = Variant(jsc_value_to_double(value));
-      else if (type == "b") *result = Variant(static_cast<bool>(jsc_value_to_boolean(value)));
-      else if (type == "s") *result = Variant(Utf8ToGbk(ValueText(value)));
-      else if (type == "o")
-        *result = Variant(DomRef(std::make_shared<WebKitDomObject>(shared_from_this(), generation,
-                                                                    static_cast<int64_t>(jsc_value_to_double(value)))));
-      else *result = Variant();
+    // An answer that is not of the bridge's form, or carries a value of the
+    // wrong type or size, is a failure.
+    BridgeAnswer answer;
+    if (ReadAnswer(call->value, &answer)) {
+      code = answer.code;
+      SeeGeneration(answer.generation);
+      if (code == dom_error::kOk && result) {
+        if (answer.type == 'o')
+          *result = Variant(DomRef(std::make_shared<WebKitDomObject>(shared_from_this(), answer.generation, answer.id)));
+        else
+          *result = answer.value;
+      }
     }
-    g_object_unref(code_value);
-    g_object_unref(type_value);
-    g_object_unref(value);
-    g_object_unref(generation_value);
   } else if (call->value && jsc_value_is_string(call->value) && ValueText(call->value) == "install" && !install) {
     *needs_install = true;
   }

@@ -2,6 +2,13 @@
 
 #include <webkit2/webkit2.h>
 
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+
+#include "browser/address.h"
+#include "browser/webkit/script_world.h"
 #include "browser/webkit/webkit_bridge.h"
 
 namespace brevane {
@@ -68,10 +75,119 @@ WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling) {
   return view;
 }
 
+namespace {
+
+bool IsFile(const std::string& path) { return g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR) != FALSE; }
+
+}  // namespace
+
+std::string WebExtensionDirectory() {
+  // An installed copy: lib/brevane/web-extensions beside the program's bin.
+  char exe[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (length > 0) {
+    exe[length] = '\0';
+    gchar* bin = g_path_get_dirname(exe);
+    gchar* installed = g_build_filename(bin, "..", "lib", "brevane", "web-extensions", nullptr);
+    std::string directory = installed;
+    g_free(installed);
+    g_free(bin);
+    if (IsFile(directory + "/" + kWebExtensionFile)) return directory;
+  }
+  // A program run from its build tree.
+#ifdef BREVANE_WEB_EXTENSION_BUILD_DIR
+  if (IsFile(std::string(BREVANE_WEB_EXTENSION_BUILD_DIR) + "/" + kWebExtensionFile))
+    return BREVANE_WEB_EXTENSION_BUILD_DIR;
+#endif
+  return {};
+}
+
 void PrepareWebView(WebKitWebView* view) {
+  // The module must be named before the context starts its first web
+  // process, that is before the view's first load.
+  WebKitWebContext* context = webkit_web_view_get_context(view);
+  static const char kModule[] = "brevane-web-extension";
+  if (g_object_get_data(G_OBJECT(context), kModule) == nullptr) {
+    g_object_set_data(G_OBJECT(context), kModule, GINT_TO_POINTER(1));
+    const std::string directory = WebExtensionDirectory();
+    if (!directory.empty()) webkit_web_context_set_web_extensions_directory(context, directory.c_str());
+  }
   WebKitBridge::For(view);
   SilenceScriptDialogs(view);
   RefuseDownloads(view);
+  RefuseWhatShowsAWindow(view);
+  RefuseOtherSchemes(view);
+}
+
+void RefuseOtherSchemes(WebKitWebView* view) {
+  g_signal_connect(view, "decide-policy",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                  gpointer) -> gboolean {
+                     // A new window is never made, whatever its address.
+                     if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+                       webkit_policy_decision_ignore(decision);
+                       return TRUE;
+                     }
+                     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+                     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+                         WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+                     WebKitURIRequest* request = action ? webkit_navigation_action_get_request(action) : nullptr;
+                     const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+                     if (uri != nullptr && IsBrowsableAddress(uri)) return FALSE;
+                     webkit_policy_decision_ignore(decision);
+                     return TRUE;
+                   }),
+                   nullptr);
+}
+
+void RefuseWhatShowsAWindow(WebKitWebView* view) {
+  // No page may turn the Fullscreen API on at all.
+  webkit_settings_set_enable_fullscreen(webkit_web_view_get_settings(view), FALSE);
+  auto handled = +[](WebKitWebView*, gpointer) -> gboolean { return TRUE; };
+  // print() and the print command: nothing is printed and no dialog opens.
+  g_signal_connect(view, "print", G_CALLBACK(+[](WebKitWebView*, WebKitPrintOperation*, gpointer) -> gboolean {
+                     return TRUE;
+                   }),
+                   nullptr);
+  g_signal_connect(view, "enter-fullscreen", G_CALLBACK(handled), nullptr);
+  g_signal_connect(view, "run-file-chooser",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitFileChooserRequest* request, gpointer) -> gboolean {
+                     webkit_file_chooser_request_cancel(request);
+                     return TRUE;
+                   }),
+                   nullptr);
+  g_signal_connect(view, "run-color-chooser",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitColorChooserRequest* request, gpointer) -> gboolean {
+                     webkit_color_chooser_request_cancel(request);
+                     return TRUE;
+                   }),
+                   nullptr);
+  // Geolocation, notifications, camera and microphone, pointer lock, the
+  // clipboard, media keys, device lists, storage access: all refused, and
+  // a page that asks what it may do is told it may not.
+  g_signal_connect(view, "permission-request",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitPermissionRequest* request, gpointer) -> gboolean {
+                     webkit_permission_request_deny(request);
+                     return TRUE;
+                   }),
+                   nullptr);
+  g_signal_connect(view, "query-permission-state",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitPermissionStateQuery* query, gpointer) -> gboolean {
+                     webkit_permission_state_query_finish(query, WEBKIT_PERMISSION_STATE_DENIED);
+                     return TRUE;
+                   }),
+                   nullptr);
+  g_signal_connect(view, "show-notification",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitNotification*, gpointer) -> gboolean { return TRUE; }),
+                   nullptr);
+  // A server's request for a password would open a dialog: it is refused,
+  // and the page loads as the server answers without one.
+  g_signal_connect(view, "authenticate",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitAuthenticationRequest* request, gpointer) -> gboolean {
+                     webkit_authentication_request_cancel(request);
+                     return TRUE;
+                   }),
+                   nullptr);
 }
 
 namespace {

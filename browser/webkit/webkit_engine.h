@@ -86,12 +86,31 @@ struct WebProcessMemoryCeiling {
 WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling = {});
 
 // Makes a new web view ready for the engine; the shell calls it once, right
-// after creating the view and before its first load. It attaches the
-// document bridge at once (otherwise it comes with the first TopDocument),
-// so every page gets the bridge as it starts and the engine follows every
-// load from its beginning, it silences script dialogs and it refuses
-// downloads, as below.
+// after creating the view and before its first load. It names the web
+// process module that reaches frames of every origin (see
+// WebExtensionDirectory), attaches the document bridge at once (otherwise it
+// comes with the first TopDocument), so every page gets the bridge as it
+// starts and the engine follows every load from its beginning, and it makes
+// the view as silent as the control it stands for: script dialogs answered,
+// downloads, windows and other schemes refused, as below.
 void PrepareWebView(WebKitWebView* view);
+
+// The folder of the web process module: lib/brevane/web-extensions beside
+// an installed program's bin folder, else the build tree's; empty when
+// neither holds it (frames of other origins then read as out of reach).
+std::string WebExtensionDirectory();
+
+// Nothing a page does opens a window or takes the screen: print() prints
+// nothing, full screen, file and colour choosers, notifications and
+// password dialogs are refused, and every permission (geolocation,
+// notifications, camera, microphone, pointer lock, clipboard, ...) is denied
+// without asking.
+void RefuseWhatShowsAWindow(WebKitWebView* view);
+
+// Navigations of the page and of every frame go only to http, https and
+// about:blank (IsBrowsableAddress); any other is refused before it starts,
+// and no new window is ever made.
+void RefuseOtherSchemes(WebKitWebView* view);
 
 // The view never saves a file: a response sent as an attachment or of a type
 // the view cannot show is ignored, and any download started otherwise is

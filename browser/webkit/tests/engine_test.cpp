@@ -166,10 +166,14 @@ TEST(WebKitEngineTest, MemberNamesWithoutRegardToCase) {
   EXPECT_EQ(GetUtf8(ById(document, "a1"), "href"), "http://127.0.0.1/x/y.html");
   EXPECT_EQ(GetUtf8(ById(document, "im"), "src"), "http://127.0.0.1/p.gif");
 
-  // Members outside the table are the DOM's own, found without regard to case.
-  EXPECT_EQ(GetUtf8(d1, "NODENAME"), "DIV");
   EXPECT_EQ(Get(input, "checked").kind(), Variant::Kind::kBoolean);
-  EXPECT_EQ(GetUtf8(GetObject(d1, "parentelement"), "tagName"), "BODY");
+  // Only the members of the document model answer; the DOM's other members
+  // (and a window's timers) are unknown names, so no request can run them.
+  for (const char* other : {"NODENAME", "parentElement", "setTimeout", "constructor", "__proto__"}) {
+    code = dom_error::kOk;
+    Get(d1, other, &code);
+    EXPECT_EQ(code, dom_error::kUnknownName) << other;
+  }
 }
 
 TEST(WebKitEngineTest, LookupsOfTheDocument) {
@@ -405,14 +409,12 @@ TEST(WebKitEngineTest, CallsFromAnotherThreadRunOnTheWindowThread) {
   EXPECT_EQ(title, "Threads");
 }
 
-// Frames of the page's origin through the script world, frames of another
-// origin through their own bridge; the pages themselves keep web security.
+// Frames of the page's origin and of another origin, all read through the
+// bridge's script world; the pages themselves keep web security.
 TEST(WebKitEngineTest, FramesOfEveryOrigin) {
   LoopbackServer here;
   LoopbackServer elsewhere;  // another port: another origin
-  // The frame's own script would see any message offered to the page.
-  elsewhere.AddPage("/other.html", "<html><body><p>other</p><script>addEventListener('message', function () {"
-                                   "document.body.setAttribute('data-seen', 'yes'); });</script></body></html>");
+  elsewhere.AddPage("/other.html", "<html><body><p>other</p></body></html>");
   here.AddPage("/inner.html",
                "<html><head><title></title></head><body><p>inner</p><iframe src=\"/deep.html\"></iframe></body></html>");
   here.AddPage("/deep.html", "<html><body><b>deep</b></body></html>");
@@ -421,14 +423,7 @@ TEST(WebKitEngineTest, FramesOfEveryOrigin) {
                     "<iframe id=\"other\" src=\"" + elsewhere.Url("/other.html") + "\"></iframe>"
                     "<script>onload = function () {"
                     "  try { frames[1].document.body; document.title = 'reached'; }"
-                    "  catch (e) { document.title = 'refused'; }"
-                    // The page offers the frame's bridge a channel of its own,
-                    // as the bridge does, with a made-up proof.
-                    "  var pipe = new MessageChannel();"
-                    "  pipe.port1.onmessage = function () { document.title = 'breach'; };"
-                    "  frames[1].postMessage({__brevaneBridgeChannel: 'offer', offer: 'x'}, '*', [pipe.port2]);"
-                    "  pipe.port1.postMessage({proof: 'made up'});"
-                    "  pipe.port1.postMessage({q: 1, r: {op: 'top'}}); };</script></body></html>");
+                    "  catch (e) { document.title = 'refused'; } };</script></body></html>");
   ASSERT_TRUE(H().LoadUri(here.Url("/")));
   DomRef document = H().Document();
   ASSERT_TRUE(document);
@@ -448,25 +443,17 @@ TEST(WebKitEngineTest, FramesOfEveryOrigin) {
   DomRef deep = engine.FrameDocument(GetObject(Call(deep_frame, "item", {Variant(int32_t{0})}).ToObject(), "contentWindow"));
   EXPECT_EQ(GetUtf8(GetObject(deep, "body"), "innerHTML"), "<B>deep</B>");
 
-  // Another origin's document comes from that frame's own bridge; its
+  // Another origin's document comes through the reach into frames; its
   // window's document member still refuses, as it does to the page.
   DomRef other = engine.FrameDocument(other_window);
   ASSERT_TRUE(other);
   DomRef paragraph = Call(Call(GetObject(other, "body"), "getElementsByTagName", {Variant("p")}).ToObject(), "item",
                           {Variant(int32_t{0})}).ToObject();
   EXPECT_EQ(GetUtf8(paragraph, "outerHTML"), "<P>other</P>");
-  // The channel's opening never reached the frame's page.
-  EXPECT_TRUE(Call(GetObject(other, "body"), "getAttribute", {Variant("data-seen")}).IsEmpty());
-  // An object of one frame cannot be handed to another.
   int32_t code = dom_error::kOk;
-  Call(GetObject(other, "body"), "contains", {Variant(GetObject(document, "body"))}, &code);
-  EXPECT_NE(code, dom_error::kOk);
-  code = dom_error::kOk;
   Get(other_window, "document", &code);
   EXPECT_NE(code, dom_error::kOk);
-  // Neither the frame's document nor the bridge's channel is open to the
-  // page.
-  H().RunUntil([&] { return GetUtf8(document, "title") == "breach"; }, 300);
+  // The frame's document is not open to the page.
   EXPECT_EQ(GetUtf8(document, "title"), "refused");
 
   // The same through the frames collection of the document.

@@ -1,0 +1,131 @@
+// The web process side of the document bridge. WebKit loads this module into
+// every web process of a view that PrepareWebView made ready. It gives the
+// bridge, in Brevane's script world of the main frame, the document of any
+// frame of the page whatever its origin, as the Internet Explorer control's
+// browser service gives its host the document of every frame: a privileged
+// act of the host that no page can see.
+//
+// It defines one function, __brevaneReach(window), in that script world only
+// (the pages' own scripts run in another world and cannot see, call or
+// replace it). Given a frame's window it answers the frame's document as
+// Brevane's script world sees it, or null. It reaches only frames of the page
+// whose bridge asks, and does nothing else: it runs no text as script,
+// fetches nothing and keeps no secret.
+#include <webkit2/webkit-web-extension.h>
+
+#include <vector>
+
+#include "browser/webkit/script_world.h"
+
+namespace {
+
+WebKitScriptWorld* BridgeWorld() {
+  static WebKitScriptWorld* world = webkit_script_world_new_with_name(brevane::kBridgeWorldName);
+  return world;
+}
+
+// The frames a page has shown, held weakly: a frame that goes takes its
+// entry's reference with it.
+struct PageFrames {
+  std::vector<GWeakRef*> frames;
+  ~PageFrames() {
+    for (GWeakRef* ref : frames) {
+      g_weak_ref_clear(ref);
+      delete ref;
+    }
+  }
+  void Add(WebKitFrame* frame) {
+    bool known = false;
+    std::erase_if(frames, [&](GWeakRef* ref) {
+      auto* held = static_cast<WebKitFrame*>(g_weak_ref_get(ref));
+      if (held == nullptr) {
+        g_weak_ref_clear(ref);
+        delete ref;
+        return true;
+      }
+      known = known || held == frame;
+      g_object_unref(held);
+      return false;
+    });
+    if (known) return;
+    auto* ref = new GWeakRef;
+    g_weak_ref_init(ref, frame);
+    frames.push_back(ref);
+  }
+};
+
+constexpr const char* kFramesKey = "brevane-page-frames";
+
+PageFrames& FramesOf(WebKitWebPage* page) {
+  auto* frames = static_cast<PageFrames*>(g_object_get_data(G_OBJECT(page), kFramesKey));
+  if (frames == nullptr) {
+    frames = new PageFrames;
+    g_object_set_data_full(G_OBJECT(page), kFramesKey, frames, +[](gpointer p) { delete static_cast<PageFrames*>(p); });
+  }
+  return *frames;
+}
+
+// __brevaneReach(window): the document, in the bridge's world, of the frame
+// of this page whose window that is; null for anything else.
+JSCValue* Reach(GPtrArray* args, gpointer page_ref) {
+  JSCContext* caller = jsc_context_get_current();
+  auto* page = static_cast<WebKitWebPage*>(g_weak_ref_get(static_cast<GWeakRef*>(page_ref)));
+  if (page == nullptr || args->len < 1) {
+    if (page) g_object_unref(page);
+    return jsc_value_new_null(caller);
+  }
+  JSCValue* wanted = JSC_VALUE(g_ptr_array_index(args, 0));
+  JSCValue* result = nullptr;
+  if (jsc_value_is_object(wanted)) {
+    // The window of a frame is one object per script world; the caller's
+    // window and the frame's own global of the same world are that object.
+    JSCValue* same = jsc_context_evaluate(caller, "(function (a, b) { return a === b; })", -1);
+    for (GWeakRef* ref : FramesOf(page).frames) {
+      auto* frame = static_cast<WebKitFrame*>(g_weak_ref_get(ref));
+      if (frame == nullptr) continue;
+      JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, BridgeWorld());
+      JSCValue* global = jsc_context_get_global_object(context);
+      JSCValue* equal = jsc_value_function_call(same, JSC_TYPE_VALUE, wanted, JSC_TYPE_VALUE, global, G_TYPE_NONE);
+      if (equal && jsc_value_to_boolean(equal)) result = jsc_value_object_get_property(global, "document");
+      if (equal) g_object_unref(equal);
+      g_object_unref(global);
+      g_object_unref(context);
+      g_object_unref(frame);
+      if (result) break;
+    }
+    g_object_unref(same);
+  }
+  g_object_unref(page);
+  return result ? result : jsc_value_new_null(caller);
+}
+
+void DropPageRef(gpointer data) {
+  auto* ref = static_cast<GWeakRef*>(data);
+  g_weak_ref_clear(ref);
+  delete ref;
+}
+
+// Every frame is listed as its window object is made; the main frame's
+// bridge world gets the reach function.
+void WindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* frame, gpointer) {
+  FramesOf(page).Add(frame);
+  if (!webkit_frame_is_main_frame(frame)) return;
+  JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, BridgeWorld());
+  auto* page_ref = new GWeakRef;
+  g_weak_ref_init(page_ref, page);
+  JSCValue* reach = jsc_value_new_function_variadic(context, brevane::kReachFunctionName, G_CALLBACK(Reach),
+                                                    page_ref, DropPageRef, JSC_TYPE_VALUE);
+  jsc_context_set_value(context, brevane::kReachFunctionName, reach);
+  g_object_unref(reach);
+  g_object_unref(context);
+}
+
+}  // namespace
+
+extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize(WebKitWebExtension*) {
+  // The default world's window object is made for every frame and every new
+  // document; the bridge world's again when it is cleared in turn.
+  g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(WindowObjectCleared),
+                   nullptr);
+  g_signal_connect(BridgeWorld(), "window-object-cleared", G_CALLBACK(WindowObjectCleared), nullptr);
+}
