@@ -8,51 +8,63 @@
 namespace brevane {
 namespace {
 
-// Frames nested deeper than this are not followed; a real page never comes
-// near it, and it keeps a looping engine from exhausting the stack.
-constexpr int kMaxFrameDepth = 64;
-
 bool Listed(const std::vector<DomRef>& list, const DomRef& document) {
   return std::find(list.begin(), list.end(), document) != list.end();
 }
 
-// Document, then the documents of its frame elements: inline frames, or the
-// "frame" elements when the document has no inline frame.
-void CollectThroughFrameElements(Engine& engine, const DomRef& document, std::vector<DomRef>& list,
-                                 int depth) {
-  if (!document || Listed(list, document)) return;
-  list.push_back(document);
-  if (depth >= kMaxFrameDepth) return;
-  DomRef all = GetObject(GetObject(document, "body"), "all");
-  DomRef frames = Call(all, "tags", {Text("iframe")}).ToObject();
-  int64_t length = GetInteger(frames, "length");
-  if (length == 0) {
-    frames = Call(all, "tags", {Text("frame")}).ToObject();
-    length = GetInteger(frames, "length");
+// One walk over the frames; it stops listing at kMaxDocuments, and marks
+// itself out of time when the deadline passes.
+struct FrameWalk {
+  Engine& engine;
+  const Deadline& deadline;
+  std::vector<DomRef> list;
+  bool out_of_time = false;
+
+  bool Expired() {
+    if (!out_of_time && deadline.Passed()) out_of_time = true;
+    return out_of_time;
   }
-  for (int64_t i = 0; i < length && i < INT32_MAX; ++i) {
-    DomRef frame = Call(frames, "item", {static_cast<int32_t>(i)}).ToObject();
-    DomRef content_window = GetObject(frame, "contentwindow");
-    if (!content_window) continue;
-    if (DomRef frame_document = engine.FrameDocument(content_window)) {
-      CollectThroughFrameElements(engine, frame_document, list, depth + 1);
+
+  // False when the walk must go no further.
+  bool Take(const DomRef& document) {
+    if (!document || Listed(list, document) || list.size() >= kMaxDocuments || Expired()) return false;
+    list.push_back(document);
+    return true;
+  }
+
+  // Document, then the documents of its frame elements: inline frames, or
+  // the "frame" elements when the document has no inline frame.
+  void ThroughFrameElements(const DomRef& document, int depth) {
+    if (!Take(document) || depth >= kMaxFrameDepth) return;
+    DomRef all = GetObject(GetObject(document, "body"), "all");
+    DomRef frames = Call(all, "tags", {Text("iframe")}).ToObject();
+    int32_t length = ListLength(frames);
+    if (length == 0) {
+      frames = Call(all, "tags", {Text("frame")}).ToObject();
+      length = ListLength(frames);
+    }
+    for (int32_t i = 0; i < length && !Expired(); ++i) {
+      DomRef frame = Call(frames, "item", {i}).ToObject();
+      DomRef content_window = GetObject(frame, "contentwindow");
+      if (!content_window) continue;
+      if (DomRef frame_document = engine.FrameDocument(content_window)) {
+        ThroughFrameElements(frame_document, depth + 1);
+      }
     }
   }
-}
 
-// Document, then for each window of its frames collection that window's
-// document and its own frames.
-void CollectThroughFramesCollection(const DomRef& document, std::vector<DomRef>& list, int depth) {
-  if (!document || Listed(list, document)) return;
-  list.push_back(document);
-  if (depth >= kMaxFrameDepth) return;
-  DomRef frames = GetObject(document, "frames");
-  int64_t length = GetInteger(frames, "length");
-  for (int64_t i = 0; i < length && i < INT32_MAX; ++i) {
-    DomRef window = Call(frames, "item", {static_cast<int32_t>(i)}).ToObject();
-    CollectThroughFramesCollection(GetObject(window, "document"), list, depth + 1);
+  // Document, then for each window of its frames collection that window's
+  // document and its own frames.
+  void ThroughFramesCollection(const DomRef& document, int depth) {
+    if (!Take(document) || depth >= kMaxFrameDepth) return;
+    DomRef frames = GetObject(document, "frames");
+    const int32_t length = ListLength(frames);
+    for (int32_t i = 0; i < length && !Expired(); ++i) {
+      DomRef window = Call(frames, "item", {i}).ToObject();
+      ThroughFramesCollection(GetObject(window, "document"), depth + 1);
+    }
   }
-}
+};
 
 }  // namespace
 
@@ -77,7 +89,7 @@ WindowHandle FindDocumentWindow(Engine& engine, WindowHandle window) {
 }
 
 int32_t DocumentBinding::BindDocument(Engine& engine, WindowHandle window, bool initialise_thread,
-                                      int32_t frame_mode) {
+                                      int32_t frame_mode, const Deadline& deadline) {
   if (initialise_thread) engine.InitialiseThread();
   BindStatus = dom_error::kFail;
   if (!engine.IsWindow(window)) return 0;
@@ -91,19 +103,20 @@ int32_t DocumentBinding::BindDocument(Engine& engine, WindowHandle window, bool 
   if (!BoundDocument || status != dom_error::kOk) return 0;
 
   DocumentList.clear();
-  std::vector<DomRef> list;
+  FrameWalk walk{engine, deadline, {}};
   if (FrameMode == 0) {
-    CollectThroughFrameElements(engine, document, list, 0);
+    walk.ThroughFrameElements(document, 0);
   } else {
-    CollectThroughFramesCollection(document, list, 0);
+    walk.ThroughFramesCollection(document, 0);
   }
-  DocumentList = std::move(list);
+  if (walk.out_of_time) return 0;
+  DocumentList = std::move(walk.list);
   BoundWindow = window;
   return 1;
 }
 
-void DocumentBinding::EnsureDocument(Engine& engine) {
-  if (DocumentList.empty()) BindDocument(engine, BoundWindow, false, 0);
+void DocumentBinding::EnsureDocument(Engine& engine, const Deadline& deadline) {
+  if (DocumentList.empty()) BindDocument(engine, BoundWindow, false, 0, deadline);
 }
 
 void DocumentBinding::Clear() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "browser/dom.h"
+#include "browser/limits.h"
 
 namespace brevane {
 
@@ -34,11 +35,15 @@ class DocumentBinding {
 
   // Binds the page shown in window (the document window itself or any
   // ancestor of it) and rebuilds DocumentList: 1 on success, 0 on failure. A
-  // failure keeps the previous DocumentList and BoundWindow.
-  int32_t BindDocument(Engine& engine, WindowHandle window, bool initialise_thread, int32_t frame_mode);
+  // failure keeps the previous DocumentList and BoundWindow. A bind whose
+  // deadline passes while it walks the frames fails and lists no document
+  // (the page is not one to act on). At most kMaxDocuments
+  // documents are listed, kMaxFrameDepth frames deep.
+  int32_t BindDocument(Engine& engine, WindowHandle window, bool initialise_thread, int32_t frame_mode,
+                       const Deadline& deadline = {});
 
   // Binds BoundWindow again when DocumentList is empty; otherwise nothing.
-  void EnsureDocument(Engine& engine);
+  void EnsureDocument(Engine& engine, const Deadline& deadline = {});
 
   // Forgets everything, as at program start.
   void Clear();

@@ -17,18 +17,21 @@ int32_t DocumentBrowser::WaitForPage(WindowHandle window, int32_t limit_ms, bool
   return brevane::WaitForPage(binding_, engine_, pause_, window, limit_ms, initialise_com, 0);
 }
 
-Text DocumentBrowser::ReadTableHtml(int32_t n) { return brevane::ReadTableHtml(binding_, engine_, n); }
+// Each read, fill and click gets the load wait's limit, on the pause's clock.
+Text DocumentBrowser::ReadTableHtml(int32_t n) {
+  return brevane::ReadTableHtml(binding_, engine_, n, Deadline(pause_, kReadLimitMs));
+}
 
 Text DocumentBrowser::ReadFormHtml(const Text& key, int32_t skip) {
-  return brevane::ReadFormHtml(binding_, engine_, key, skip);
+  return brevane::ReadFormHtml(binding_, engine_, key, skip, Deadline(pause_, kReadLimitMs));
 }
 
 int32_t DocumentBrowser::FillEditor(const Text& key, const Text& text, int32_t skip, bool focus_first) {
-  return brevane::FillEditor(binding_, engine_, key, text, skip, focus_first);
+  return brevane::FillEditor(binding_, engine_, key, text, skip, focus_first, Deadline(pause_, kReadLimitMs));
 }
 
 int32_t DocumentBrowser::ClickButton(const Text& key, int32_t skip) {
-  return brevane::ClickButton(binding_, engine_, key, skip);
+  return brevane::ClickButton(binding_, engine_, key, skip, Deadline(pause_, kReadLimitMs));
 }
 
 int32_t DocumentBrowser::Pause(int32_t milliseconds) {

@@ -147,10 +147,10 @@ DomRef DirectLookup(const DomRef& document, const Text& attribute, const Text& v
   if (attribute == "id" && skip == 0) return Call(document, "getElementById", {value}).ToObject();
   if (attribute == "name" && skip == 0) {
     DomRef named = Call(document, "getElementsByName", {value}).ToObject();
-    int64_t length = GetInteger(named, "length");
+    const int32_t length = ListLength(named);
     if (length > 1) {
-      for (int64_t i = 0; i < length && i <= std::numeric_limits<int32_t>::max(); ++i) {
-        DomRef item = Call(named, "item", {static_cast<int32_t>(i)}).ToObject();
+      for (int32_t i = 0; i < length; ++i) {
+        DomRef item = Call(named, "item", {i}).ToObject();
         if (item && GetText(item, "name") == value) return item;
       }
     }
@@ -168,14 +168,15 @@ DomRef ScanTag(const std::vector<DomRef>& documents, std::string_view tag, const
   const bool value_usable = !TrimSpaces(key.value).empty();
   for (const DomRef& document : documents) {
     if (!document) continue;
+    if (state.deadline.Passed()) return {};
     if (direct_lookup && key.index == 0) {
       if (DomRef found = DirectLookup(document, key.attribute, key.value, state.skip)) return found;
     }
     DomRef tagged = Call(GetObject(GetObject(document, "body"), "all"), "tags", {Text(tag)}).ToObject();
     if (!tagged) continue;
-    int64_t length = GetInteger(tagged, "length");
-    if (length > std::numeric_limits<int32_t>::max()) length = std::numeric_limits<int32_t>::max();
+    const int32_t length = ListLength(tagged);
     for (int32_t i = 0; i < length; ++i) {
+      if (state.deadline.Passed()) return {};
       DomRef element = Call(tagged, "item", {i}).ToObject();
       // A slot the collection cannot deliver holds no element to count.
       if (!element) continue;

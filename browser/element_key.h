@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "browser/dom.h"
+#include "browser/limits.h"
 #include "core/text/text.h"
 
 namespace brevane {
@@ -50,12 +51,15 @@ using ElementFilter = std::function<bool(const DomRef&)>;
 struct ScanState {
   int32_t count = 0;
   int32_t skip = 0;
+  // When it passes, the scan gives up and finds nothing.
+  Deadline deadline;
 };
 
 // Walks the elements of tag in every document, in order, and returns the
 // first one the key names: the KeyIndex-th counted element or the first that
 // matches. With direct_lookup and a KeyIndex of 0, each document is first
-// asked for the element by id, name or class name.
+// asked for the element by id, name or class name. A document whose list of
+// that tag is longer than kMaxListLength counts as having none.
 DomRef ScanTag(const std::vector<DomRef>& documents, std::string_view tag, const ElementKey& key,
                ScanState& state, bool direct_lookup, const ElementFilter& filter = {});
 

@@ -23,7 +23,12 @@ int32_t WaitForPage(DocumentBinding& binding, Engine& engine, Pause& pause, Wind
   std::vector<DomRef> documents;
   for (;;) {
     const int64_t asked = pause.TickCount();
-    if (!binding.BindDocument(engine, window, initialise_thread, frame_mode)) {
+    // The bind itself ends with the wait's limit, so a page cannot stretch
+    // one walk over its frames past it; a bind begun as the limit runs out
+    // still gets one document request's time to show the page as it is.
+    const int64_t left = static_cast<int64_t>(limit) - (asked - start);
+    const Deadline deadline(pause, left > kDocumentRequestTimeoutMs ? left : kDocumentRequestTimeoutMs);
+    if (!binding.BindDocument(engine, window, initialise_thread, frame_mode, deadline)) {
       // A request that timed out without waiting: the engine knows the page
       // has stopped answering (an earlier request waited out its time-out)
       // and fails every request to it until it answers again or another page

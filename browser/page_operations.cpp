@@ -11,22 +11,18 @@ namespace {
 
 constexpr double kNumberTolerance = 0.0000001;
 
-int32_t ClampCount(int64_t length) {
-  if (length < 0) return 0;
-  if (length > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  return static_cast<int32_t>(length);
-}
 
 }  // namespace
 
-Text ReadTableHtml(DocumentBinding& binding, Engine& engine, int32_t n) {
-  binding.EnsureDocument(engine);
+Text ReadTableHtml(DocumentBinding& binding, Engine& engine, int32_t n, const Deadline& deadline) {
+  binding.EnsureDocument(engine, deadline);
   if (n < 1) return {};
   const std::vector<DomRef> documents = binding.DocumentList;
   int64_t count = 0;
   for (const DomRef& document : documents) {
+    if (deadline.Passed()) return {};
     DomRef tables = Call(GetObject(GetObject(document, "body"), "all"), "tags", {Text("table")}).ToObject();
-    int32_t length = ClampCount(GetInteger(tables, "length"));
+    const int32_t length = ListLength(tables);
     if (count + length >= n) {
       int32_t index = static_cast<int32_t>(n - count - 1);
       return GetText(Call(tables, "item", {index}).ToObject(), "outerHTML");
@@ -36,12 +32,14 @@ Text ReadTableHtml(DocumentBinding& binding, Engine& engine, int32_t n) {
   return {};
 }
 
-Text ReadFormHtml(DocumentBinding& binding, Engine& engine, const Text& key, int32_t skip) {
-  binding.EnsureDocument(engine);
+Text ReadFormHtml(DocumentBinding& binding, Engine& engine, const Text& key, int32_t skip,
+                  const Deadline& deadline) {
+  binding.EnsureDocument(engine, deadline);
   const std::vector<DomRef> documents = binding.DocumentList;
   ElementKey parsed = ParseElementKey(key);
   ScanState state;
   state.skip = skip;
+  state.deadline = deadline;
   DomRef form = ScanTag(documents, "form", parsed, state, /*direct_lookup=*/true);
 
   Text outer = GetText(form, "outerHTML");
@@ -53,8 +51,9 @@ Text ReadFormHtml(DocumentBinding& binding, Engine& engine, const Text& key, int
   }
   Text result = "<FORM" + attributes + ">\r\n";
   if (form) {
-    int32_t controls = ClampCount(GetInteger(form, "length"));
+    const int32_t controls = ListLength(form);
     for (int32_t i = 0; i < controls; ++i) {
+      if (deadline.Passed()) return {};
       result += GetText(Call(form, "item", {i}).ToObject(), "outerHTML");
       result += "\r\n";
     }
@@ -64,8 +63,8 @@ Text ReadFormHtml(DocumentBinding& binding, Engine& engine, const Text& key, int
 }
 
 int32_t FillEditor(DocumentBinding& binding, Engine& engine, const Text& key, const Text& text,
-                   int32_t skip, bool focus_first) {
-  binding.EnsureDocument(engine);
+                   int32_t skip, bool focus_first, const Deadline& deadline) {
+  binding.EnsureDocument(engine, deadline);
   const std::vector<DomRef> documents = binding.DocumentList;
   DomRef editor_body;
   const double position = TextToNumberValue(key);
@@ -73,6 +72,7 @@ int32_t FillEditor(DocumentBinding& binding, Engine& engine, const Text& key, co
     // The p-th editable document: an editable body or an untitled document.
     double counted = 0;
     for (const DomRef& document : documents) {
+      if (deadline.Passed()) return 0;
       DomRef body = GetObject(document, "body");
       if (focus_first) Call(body, "focus");
       if (GetText(body, "contentEditable") == "true" || GetText(document, "title").empty()) {
@@ -87,6 +87,7 @@ int32_t FillEditor(DocumentBinding& binding, Engine& engine, const Text& key, co
     ElementKey parsed = ParseElementKey(key);
     int32_t remaining = skip;
     for (const DomRef& document : documents) {
+      if (deadline.Passed()) return 0;
       DomRef body = GetObject(document, "body");
       if (focus_first) Call(body, "focus");
       bool taken = false;
@@ -109,12 +110,14 @@ int32_t FillEditor(DocumentBinding& binding, Engine& engine, const Text& key, co
   return Put(editor_body, "setAttribute", Variant("innerHTML"), Variant(text)) ? 1 : 0;
 }
 
-int32_t ClickButton(DocumentBinding& binding, Engine& engine, const Text& key, int32_t skip) {
-  binding.EnsureDocument(engine);
+int32_t ClickButton(DocumentBinding& binding, Engine& engine, const Text& key, int32_t skip,
+                    const Deadline& deadline) {
+  binding.EnsureDocument(engine, deadline);
   const std::vector<DomRef> documents = binding.DocumentList;
   ElementKey parsed = ParseElementKey(key);
   ScanState state;
   state.skip = skip;
+  state.deadline = deadline;
   ElementFilter button_like = [](const DomRef& element) {
     return FindText(kButtonTypes, GetText(element, "type")) != -1;
   };

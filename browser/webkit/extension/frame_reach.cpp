@@ -65,6 +65,20 @@ PageFrames& FramesOf(WebKitWebPage* page) {
   return *frames;
 }
 
+// Run in the bridge world of each known frame: the document of the window
+// asked for when it is that frame's own, or one of its frames' that this
+// frame may read (a frame that never ran a script, such as a new frame's
+// first blank document, is known to no list but its parent can read it);
+// undefined when the window is neither.
+constexpr const char* kFindInFrame =
+    "(function (wanted) {"
+    "  if (globalThis === wanted) return document;"
+    "  for (let i = 0; i < frames.length; ++i) {"
+    "    if (frames[i] === wanted) { try { return frames[i].document; } catch (e) { return undefined; } }"
+    "  }"
+    "  return undefined;"
+    "})";
+
 // __brevaneReach(window): the document, in the bridge's world, of the frame
 // of this page whose window that is; null for anything else.
 JSCValue* Reach(GPtrArray* args, gpointer page_ref) {
@@ -77,23 +91,22 @@ JSCValue* Reach(GPtrArray* args, gpointer page_ref) {
   JSCValue* wanted = JSC_VALUE(g_ptr_array_index(args, 0));
   JSCValue* result = nullptr;
   if (jsc_value_is_object(wanted)) {
-    // The window of a frame is one object per script world; the caller's
-    // window and the frame's own global of the same world are that object.
-    JSCValue* same = jsc_context_evaluate(caller, "(function (a, b) { return a === b; })", -1);
     for (GWeakRef* ref : FramesOf(page).frames) {
       auto* frame = static_cast<WebKitFrame*>(g_weak_ref_get(ref));
       if (frame == nullptr) continue;
+      // A frame's window is one object per script world, the same for
+      // every frame that holds it, so the caller's window is found by
+      // identity in each frame's own bridge world.
       JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, BridgeWorld());
-      JSCValue* global = jsc_context_get_global_object(context);
-      JSCValue* equal = jsc_value_function_call(same, JSC_TYPE_VALUE, wanted, JSC_TYPE_VALUE, global, G_TYPE_NONE);
-      if (equal && jsc_value_to_boolean(equal)) result = jsc_value_object_get_property(global, "document");
-      if (equal) g_object_unref(equal);
-      g_object_unref(global);
+      JSCValue* find = jsc_context_evaluate(context, kFindInFrame, -1);
+      JSCValue* found = find ? jsc_value_function_call(find, JSC_TYPE_VALUE, wanted, G_TYPE_NONE) : nullptr;
+      if (found && jsc_value_is_object(found)) result = g_object_ref(found);
+      if (found) g_object_unref(found);
+      if (find) g_object_unref(find);
       g_object_unref(context);
       g_object_unref(frame);
       if (result) break;
     }
-    g_object_unref(same);
   }
   g_object_unref(page);
   return result ? result : jsc_value_new_null(caller);

@@ -15,25 +15,6 @@ namespace {
 
 WebViewHarness& H() { return WebViewHarness::Get(); }
 
-// The shell's browser widget: navigation starts a load of the web view; its
-// handle is the main window's, so binding searches the window tree.
-class WebViewControl : public BrowserControl {
- public:
-  void Navigate(const Text& address) override { webkit_web_view_load_uri(H().view(), GbkToUtf8(address).c_str()); }
-  WindowHandle Handle() override { return kMainWindow; }
-};
-
-// A pause on the GLib main loop: time passes while events are dispatched.
-class MainLoopPause : public brevane::Pause {
- public:
-  int32_t For(int32_t duration, int32_t unit) override {
-    double ms = PauseMilliseconds(duration, unit);
-    H().RunUntil([] { return false; }, static_cast<int>(ms));
-    return 1;
-  }
-  int64_t TickCount() override { return g_get_monotonic_time() / 1000; }
-};
-
 class DocumentBrowserOnWebKitTest : public ::testing::Test {
  protected:
   void SetUp() override {

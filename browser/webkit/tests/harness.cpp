@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/text/charset.h"
+
 namespace brevane::testing {
 
 bool TestWidgets::IsWindow(WindowHandle handle) {
@@ -205,5 +207,16 @@ void LoopbackServer::Answer(int client) {
   }
   shutdown(client, SHUT_WR);
 }
+
+void WebViewControl::Navigate(const Text& address) {
+  webkit_web_view_load_uri(WebViewHarness::Get().view(), GbkToUtf8(address).c_str());
+}
+
+int32_t MainLoopPause::For(int32_t duration, int32_t unit) {
+  WebViewHarness::Get().RunUntil([] { return false; }, static_cast<int>(PauseMilliseconds(duration, unit)));
+  return 1;
+}
+
+int64_t MainLoopPause::TickCount() { return g_get_monotonic_time() / 1000; }
 
 }  // namespace brevane::testing

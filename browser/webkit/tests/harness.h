@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "browser/browser_control.h"
+#include "browser/pause.h"
 #include "browser/webkit/webkit_engine.h"
 
 typedef struct _GtkWidget GtkWidget;
@@ -103,6 +105,21 @@ class LoopbackServer {
   std::vector<int> clients_;
   std::vector<std::thread> connections_;
   std::thread thread_;
+};
+
+// The shell's browser widget over the harness's view: navigation starts a
+// load; its handle is the main window's, so binding searches the window tree.
+class WebViewControl : public BrowserControl {
+ public:
+  void Navigate(const Text& address) override;
+  WindowHandle Handle() override { return kMainWindow; }
+};
+
+// A pause on the GLib main loop: time passes while events are dispatched.
+class MainLoopPause : public brevane::Pause {
+ public:
+  int32_t For(int32_t duration, int32_t unit) override;
+  int64_t TickCount() override;
 };
 
 }  // namespace brevane::testing

@@ -26,3 +26,7 @@ brevane_webkit_test(webkit_conformance_tests
 target_link_libraries(webkit_conformance_tests PRIVATE brevane_conformance)
 # The web process's memory ceiling, with views of their own.
 brevane_webkit_test(webkit_memory_tests ${CMAKE_CURRENT_LIST_DIR}/memory_test.cpp)
+# Hostile pages of two loopback origins against the reach into frames and
+# the silent control.
+brevane_webkit_test(webkit_hostile_tests ${CMAKE_CURRENT_LIST_DIR}/hostile_test.cpp)
+target_compile_definitions(webkit_hostile_tests PRIVATE BREVANE_HOSTILE_DIR="${CMAKE_CURRENT_LIST_DIR}/hostile")

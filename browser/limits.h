@@ -1,0 +1,43 @@
+// What a page can make the program spend. Lengths and counts come from the
+// page, so each has a bound that no real forum page comes near, and one bind
+// or one read of the page ends when its time is up, so no page holds a load
+// wait, a login or a pass longer than the time-outs the program already has.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "browser/dom.h"
+#include "browser/pause.h"
+
+namespace brevane {
+
+// A collection (elements of a tag, frames, a form's controls) longer than
+// this counts as a failed read: it is taken as empty.
+inline constexpr int64_t kMaxListLength = 100000;
+// Frames nested deeper than this are not followed.
+inline constexpr int kMaxFrameDepth = 64;
+// The documents one bind lists at most: the top document and its frames.
+inline constexpr std::size_t kMaxDocuments = 512;
+// The time one read, fill or click may take over the page: the load wait's
+// own limit.
+inline constexpr int32_t kReadLimitMs = 20000;
+
+// The length of a collection, or 0 when it is above kMaxListLength (or not
+// a length at all).
+int32_t ListLength(const DomRef& collection);
+
+// The moment a bind or a read must end by, on the clock of the pause that
+// the load wait measures with. A deadline without a clock never passes.
+class Deadline {
+ public:
+  Deadline() = default;
+  Deadline(Pause& clock, int64_t limit_ms) : clock_(&clock), until_(clock.TickCount() + limit_ms) {}
+  bool Passed() const { return clock_ != nullptr && clock_->TickCount() >= until_; }
+
+ private:
+  Pause* clock_ = nullptr;
+  int64_t until_ = 0;
+};
+
+}  // namespace brevane
