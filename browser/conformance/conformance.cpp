@@ -151,6 +151,10 @@ Fixture ParseFixture(const std::string& name, const std::string& data) {
       fixture.charset = Trim(value);
     } else if (verb == "known") {
       fixture.known[key] = value;
+    } else if (verb == "slow") {
+      fixture.slow[key] = std::atoi(Trim(value).c_str());
+    } else if (verb == "header") {
+      fixture.headers[key] += Trim(value) + "\r\n";
     } else if (verb == "wait" || verb == "documents" || verb == "navigate" || verb == "table" || verb == "form" ||
                verb == "fill" || verb == "click" || verb == "sent") {
       fixture.steps.push_back(Step{number, verb, key, value});
@@ -191,7 +195,13 @@ std::vector<ServedFile> FixtureFiles(const Fixture& fixture, const Text& origin,
     std::string body = ReadFile(file, &ok);
     if (!ok) return;
     std::string path = "/" + fs::relative(file, root, error).generic_string();
-    files.push_back(ServedFile{path, Substitute(std::move(body), origin, other)});
+    ServedFile served;
+    served.path = path;
+    served.body = Substitute(std::move(body), origin, other);
+    const std::string own = path.substr(std::min(path.size(), fixture.name.size() + 2));
+    if (auto slow = fixture.slow.find(own); slow != fixture.slow.end()) served.delay_ms = slow->second;
+    if (auto headers = fixture.headers.find(own); headers != fixture.headers.end()) served.headers = headers->second;
+    files.push_back(std::move(served));
   };
   for (const auto& entry : fs::recursive_directory_iterator(root / fixture.name, error)) {
     if (entry.is_regular_file()) add(entry.path());

@@ -30,6 +30,11 @@ struct Fixture {
   std::string charset = "utf-8";  // how the fixture's pages are encoded
   std::vector<Step> steps;
   std::map<std::string, std::string> known;  // engine -> why it differs
+  // Files (relative to the fixture's folder) served only this many
+  // milliseconds after they are asked for.
+  std::map<std::string, int> slow;
+  // Files served with extra header lines ("Name: value" CR LF each).
+  std::map<std::string, std::string> headers;
   std::vector<std::string> errors;           // lines the parser rejected
 };
 
@@ -52,6 +57,8 @@ Fixture ParseFixture(const std::string& name, const std::string& data);
 struct ServedFile {
   std::string path;
   std::string body;
+  int delay_ms = 0;     // the answer waits this long after the request
+  std::string headers;  // extra header lines, each ending in CR LF
 };
 
 // The engine the suite runs on.
