@@ -11,6 +11,8 @@ namespace {
 
 class MemoryHost : public ConformanceHost {
  public:
+  // Slow pages arrive late on the clock the operations pause on.
+  MemoryHost() { control_.ArriveOn(clock_); }
   std::string EngineName() const override { return "memory"; }
   Text Origin() override { return kMemoryOrigin; }
   Text Other() override { return kMemoryOther; }

@@ -21,8 +21,11 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
   const bool gbk = fixture.charset == "gbk";
   for (const ServedFile& file : files) {
     Text body = gbk ? Text(file.body) : Utf8ToGbk(file.body);
-    engine_.Serve(kMemoryOrigin + file.path, body);
-    engine_.Serve(kMemoryOther + file.path, body);
+    memory::PageOptions options;
+    options.arrive_ms = file.delay_ms;
+    options.header_mode = memory::CompatibleMode(file.headers);
+    engine_.Serve(kMemoryOrigin + file.path, body, options);
+    engine_.Serve(kMemoryOther + file.path, body, options);
   }
 }
 

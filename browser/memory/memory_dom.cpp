@@ -114,6 +114,32 @@ DocumentPtr BlankDocument(const StatePtr& state) {
 
 }  // namespace
 
+int32_t ModeOfCompatible(std::string_view content) {
+  int32_t mode = 0;
+  std::size_t at = 0;
+  const std::string text = AsciiLower(content);
+  while ((at = text.find("ie=", at)) != std::string::npos) {
+    at += 3;
+    if (text.compare(at, 4, "edge") == 0) {
+      mode = kEdgeDocumentMode;
+      continue;
+    }
+    if (text.compare(at, 7, "emulate") == 0) at += 7;
+    int32_t asked = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && asked < 100) asked = asked * 10 + (text[at++] - '0');
+    if (asked >= 5 && asked <= kEdgeDocumentMode && asked > mode) mode = asked < 7 ? 5 : asked;
+  }
+  return mode;
+}
+
+int32_t CompatibleMode(std::string_view header_lines) {
+  const std::string lines = AsciiLower(header_lines);
+  const std::size_t name = lines.find("x-ua-compatible:");
+  if (name == std::string::npos) return 0;
+  const std::size_t end = lines.find('\n', name);
+  return ModeOfCompatible(header_lines.substr(name, end == std::string::npos ? std::string::npos : end - name));
+}
+
 // ---------------------------------------------------------------- Element
 
 Element::Element(StatePtr state, bool is_text, std::string tag_or_text)
@@ -594,7 +620,7 @@ int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std
   std::string member;
   if (int32_t code = Begin(*state_, name, member)) return code;
   const bool property = OneOf(member, {"body", "all", "title", "readystate", "designmode", "frames",
-                                       "documentelement"});
+                                       "documentelement", "parentwindow"});
   const bool method = OneOf(member, {"getelementbyid", "getelementsbyname", "getelementsbyclassname",
                                      "getelementsbytagname"});
   if (!property && !method) return dom_error::kUnknownName;
@@ -603,6 +629,9 @@ int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std
     if (!property) return dom_error::kMemberNotFound;
     if (member == "body") return Answer(result, DomRef(body_));
     if (member == "documentelement") return Answer(result, DomRef(root_));
+    if (member == "parentwindow") {
+      return Answer(result, DomRef(std::make_shared<MemoryWindow>(state_, shared_from_this(), true, true)));
+    }
     if (member == "all") return Answer(result, MakeCollection(state_, AllElements()));
     if (member == "title") return Answer(result, title());
     if (member == "readystate") return Answer(result, ready_state_);

@@ -38,7 +38,24 @@ struct PageOptions {
   Text ready_state = "complete";
   Reach reach = Reach::kReachable;
   bool design_mode = false;
+  // A navigation to the page gets its document only this long after it
+  // starts (a slow server), on the clock of the browser that navigates.
+  int32_t arrive_ms = 0;
+  // The document mode an X-UA-Compatible header asks for (0: none; the
+  // page's own meta element may still ask).
+  int32_t header_mode = 0;
 };
+
+// Document modes of the control: IE7 (its default for a hosted control) up
+// to 11 (IE=edge on Internet Explorer 11).
+inline constexpr int32_t kDefaultDocumentMode = 7;
+inline constexpr int32_t kEdgeDocumentMode = 11;
+// The mode an X-UA-Compatible value asks for ("IE=9", "IE=edge",
+// "IE=EmulateIE8", several joined by ";" or ",": the highest); 0 when it
+// asks for none.
+int32_t ModeOfCompatible(std::string_view content);
+// The mode the X-UA-Compatible line among header lines asks for; 0 without.
+int32_t CompatibleMode(std::string_view header_lines);
 
 struct ServedPage {
   Text html;
@@ -53,6 +70,17 @@ struct EngineState {
   std::vector<ElementPtr> clicks;            // clicked elements, in order
   std::vector<ElementPtr> submissions;       // forms submitted by a click
   std::function<void(Element&)> on_click;    // runs after a click is recorded
+  // The hosted control, as it reports itself: busy from a navigation's start
+  // to its page's completion; its ready state (READYSTATE values: 1 loading,
+  // 3 interactive, 4 complete); a navigation started whose document has not
+  // arrived yet; and its events, in order ("BeforeNavigate2 <address>", ...).
+  bool busy = false;
+  int32_t control_ready_state = 4;
+  bool navigation_pending = false;
+  std::vector<std::string> control_events;
+  // The documents serve Internet Explorer's own behaviour in their document
+  // mode (the COM document double), not the form the program reads.
+  bool raw_ie = false;
 };
 using StatePtr = std::shared_ptr<EngineState>;
 
@@ -168,19 +196,24 @@ class MemoryDocument : public DomObject, public std::enable_shared_from_this<Mem
 // The content window of a frame element.
 class MemoryWindow : public DomObject {
  public:
-  MemoryWindow(StatePtr state, DocumentPtr document, bool reachable)
-      : state_(std::move(state)), document_(std::move(document)), reachable_(reachable) {}
+  // top: the window of a top document (its parentWindow), whose browser
+  // service is the hosted control itself.
+  MemoryWindow(StatePtr state, DocumentPtr document, bool reachable, bool top = false)
+      : state_(std::move(state)), document_(std::move(document)), reachable_(reachable), top_(top) {}
 
   int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
                  Variant* result) override;
 
   const DocumentPtr& document() const { return document_; }
   bool reachable() const { return reachable_; }
+  bool top() const { return top_; }
+  const StatePtr& state() const { return state_; }
 
  private:
   StatePtr state_;
   DocumentPtr document_;
   bool reachable_;
+  bool top_;
 };
 
 // A snapshot list of elements or windows.

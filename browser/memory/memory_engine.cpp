@@ -5,6 +5,29 @@
 #include "browser/address.h"
 
 namespace brevane::memory {
+namespace {
+
+// The document the control still shows while a navigation waits for its
+// page: as the program's engines read it, it is loading; every other member
+// is the document's own.
+class LeavingDocument final : public DomObject {
+ public:
+  explicit LeavingDocument(DomRef document) : document_(std::move(document)) {}
+  int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                 Variant* result) override {
+    if (kind == InvokeKind::kPropertyGet && name.size() == 10 && AsciiLower(name) == "readystate") {
+      int32_t code = document_->Invoke(name, kind, args, result);
+      if (code == dom_error::kOk && result) *result = Variant("loading");
+      return code;
+    }
+    return document_->Invoke(name, kind, args, result);
+  }
+
+ private:
+  DomRef document_;
+};
+
+}  // namespace
 
 MemoryEngine::MemoryEngine() : state_(std::make_shared<EngineState>()) {
   standard_.main = AddWindow(0, std::string(kMainWindowClass));
@@ -116,6 +139,10 @@ DomRef MemoryEngine::TopDocument(WindowHandle document_window, int32_t timeout_m
   } else if (node && node->document) {
     document = node->document;
     code = node->refused ? dom_error::kFail : dom_error::kOk;
+    // The engine reads the old page as loading while the control heads for
+    // the next one, as the program's real engines do.
+    if (state_->navigation_pending && !state_->raw_ie && document_window == standard_.document)
+      document = std::make_shared<LeavingDocument>(document);
   }
   if (status) *status = code;
   return document;
@@ -130,16 +157,56 @@ DomRef MemoryEngine::FrameDocument(const DomRef& content_window) {
 void MemoryBrowser::Navigate(const Text& address) {
   navigations_.push_back(address);
   // As the control does, an address typed without a scheme loads over http.
-  DocumentPtr page = engine_.ShowAddress(ControlAddress(address));
+  const Text target = ControlAddress(address);
+  EngineState& state = *engine_.state();
+  state.control_events.push_back("BeforeNavigate2 " + target);
+  state.busy = true;
+  state.control_ready_state = 1;
+  state.navigation_pending = true;
+  const uint64_t navigation = ++navigation_;
+  auto served = state.served.find(target);
+  const int32_t arrive_ms = served == state.served.end() ? 0 : served->second.options.arrive_ms;
+  if (clock_ == nullptr || arrive_ms <= 0) {
+    Arrive(address, target);
+    return;
+  }
+  std::weak_ptr<bool> alive = alive_;
+  clock_->After(arrive_ms, [this, alive, navigation, address, target] {
+    auto still = alive.lock();
+    if (still && *still && navigation == navigation_) Arrive(address, target);
+  });
+}
+
+void MemoryBrowser::Arrive(const Text& address, const Text& target) {
+  DocumentPtr page = engine_.ShowAddress(target);
+  EngineState& state = *engine_.state();
+  state.navigation_pending = false;
+  state.control_events.push_back("NavigateComplete2 " + target);
+  state.control_ready_state = 3;
   if (clock_ && load_ms_ > 0) {
     Text final_state = page->ready_state();
     page->set_ready_state("loading");
     std::weak_ptr<MemoryDocument> loading = page;
-    clock_->After(load_ms_, [loading, final_state] {
-      if (DocumentPtr document = loading.lock()) document->set_ready_state(final_state);
+    std::weak_ptr<bool> alive = alive_;
+    const uint64_t navigation = navigation_;
+    clock_->After(load_ms_, [this, alive, navigation, loading, final_state, target] {
+      DocumentPtr document = loading.lock();
+      if (!document) return;
+      document->set_ready_state(final_state);
+      auto still = alive.lock();
+      if (still && *still && navigation == navigation_ && final_state == "complete") Complete(target);
     });
+  } else if (page->ready_state() == "complete") {
+    Complete(target);
   }
   if (on_navigate) on_navigate(address, page);
+}
+
+void MemoryBrowser::Complete(const Text& target) {
+  EngineState& state = *engine_.state();
+  state.control_events.push_back("DocumentComplete " + target);
+  state.control_ready_state = 4;
+  state.busy = false;
 }
 
 }  // namespace brevane::memory

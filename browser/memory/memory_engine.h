@@ -107,11 +107,18 @@ class MemoryEngine : public Engine {
   int64_t document_requests_ = 0;
 };
 
-// The shell's browser widget over the in-memory engine: navigation shows the
-// served page at once, with the ready state it was served with.
+// The shell's browser widget over the in-memory engine, acting out the
+// Internet Explorer control. A navigation fires BeforeNavigate2, makes the
+// control busy and its ready state "loading", and keeps showing the old
+// document, complete as it was, until the new one arrives: at once, or
+// arrive_ms later on the clock for a page served so. The new document's
+// arrival fires NavigateComplete2 (ready state interactive), its
+// completion DocumentComplete (complete, no longer busy). A newer
+// navigation makes an older one's page never arrive.
 class MemoryBrowser : public BrowserControl {
  public:
   explicit MemoryBrowser(MemoryEngine& engine) : engine_(engine), handle_(engine.windows().control) {}
+  ~MemoryBrowser() override { *alive_ = false; }
 
   void Navigate(const Text& address) override;
   WindowHandle Handle() override { return handle_; }
@@ -126,6 +133,8 @@ class MemoryBrowser : public BrowserControl {
     clock_ = &clock;
     load_ms_ = load_ms;
   }
+  // Slow pages arrive late on clock (without a clock they arrive at once).
+  void ArriveOn(testing::VirtualClock& clock) { clock_ = &clock; }
   // Runs after each navigation has shown its page.
   std::function<void(const Text& address, const DocumentPtr& page)> on_navigate;
 
@@ -133,8 +142,13 @@ class MemoryBrowser : public BrowserControl {
   MemoryEngine& engine_;
   WindowHandle handle_;
   TextList navigations_;
+  void Arrive(const Text& address, const Text& target);
+  void Complete(const Text& target);
+
   testing::VirtualClock* clock_ = nullptr;
   int64_t load_ms_ = 0;
+  uint64_t navigation_ = 0;  // the latest navigation's number
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace brevane::memory

@@ -59,19 +59,72 @@ ObjectFromLresultFunction ObjectFromLresultEntry() {
 
 HWND ToHwnd(WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
 
+// The browser service of a window object (a new reference, or null).
+IWebBrowser2* BrowserServiceOf(IDispatch* window) {
+  IServiceProvider* services = nullptr;
+  if (window == nullptr ||
+      FAILED(window->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services))) ||
+      services == nullptr) {
+    return nullptr;
+  }
+  IWebBrowser2* browser = nullptr;
+  if (FAILED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, reinterpret_cast<void**>(&browser))))
+    browser = nullptr;
+  services->Release();
+  return browser;
+}
+
+// The control showing a top document: its parentWindow's browser service
+// (a new reference, or null).
+IWebBrowser2* ControlOf(IDispatch* document) {
+  DispatchObject object(document);
+  Variant window;
+  if (object.Invoke("parentWindow", InvokeKind::kPropertyGet, {}, &window) != dom_error::kOk) return nullptr;
+  auto* own = dynamic_cast<DispatchObject*>(window.ToObject().get());
+  return own ? BrowserServiceOf(own->dispatch()) : nullptr;
+}
+
 }  // namespace
 
-DispatchObject::DispatchObject(IDispatch* dispatch) : dispatch_(dispatch) {
+DispatchObject::DispatchObject(IDispatch* dispatch, IWebBrowser2* control) : dispatch_(dispatch), control_(control) {
   if (dispatch_) dispatch_->AddRef();
+  if (control_) control_->AddRef();
 }
 
 DispatchObject::~DispatchObject() {
+  if (control_) control_->Release();
   if (dispatch_) dispatch_->Release();
 }
+
+namespace {
+
+bool IsReadyState(std::string_view name) {
+  constexpr std::string_view kName = "readystate";
+  if (name.size() != kName.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
+    if (c != kName[i]) return false;
+  }
+  return true;
+}
+
+// The control is on its way to another page: after Navigate it reports
+// READYSTATE_LOADING until the new document exists (NavigateComplete2),
+// then interactive and complete.
+bool HeadingElsewhere(IWebBrowser2* control) {
+  READYSTATE state = READYSTATE_COMPLETE;
+  return control != nullptr && SUCCEEDED(control->get_ReadyState(&state)) && state < READYSTATE_INTERACTIVE;
+}
+
+}  // namespace
 
 int32_t DispatchObject::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
                                Variant* result) {
   if (dispatch_ == nullptr) return dom_error::kNoObject;
+  if (kind == InvokeKind::kPropertyGet && control_ != nullptr && IsReadyState(name) && HeadingElsewhere(control_)) {
+    if (result) *result = Variant("loading");
+    return dom_error::kOk;
+  }
   std::wstring wide_name = ToWide(name);
   LPOLESTR names[] = {wide_name.data()};
   DISPID id = DISPID_UNKNOWN;
@@ -230,8 +283,15 @@ DomRef MshtmlEngine::TopDocument(WindowHandle document_window, int32_t timeout_m
   IHTMLDocument* document = nullptr;
   const HRESULT hr = object_from_lresult(static_cast<LRESULT>(answer), IID_IHTMLDocument, 0,
                                          reinterpret_cast<void**>(&document));
-  DomRef result = WrapDispatch(document);  // IHTMLDocument is an IDispatch
-  if (document) document->Release();
+  // IHTMLDocument is an IDispatch; the control that shows it comes from its
+  // window's browser service.
+  DomRef result;
+  if (document) {
+    IWebBrowser2* control = ControlOf(document);
+    result = std::make_shared<DispatchObject>(document, control);
+    if (control) control->Release();
+    document->Release();
+  }
   if (status) *status = hr == S_OK && result ? dom_error::kOk : static_cast<int32_t>(FAILED(hr) ? hr : E_FAIL);
   return result;
 }
@@ -239,17 +299,10 @@ DomRef MshtmlEngine::TopDocument(WindowHandle document_window, int32_t timeout_m
 DomRef MshtmlEngine::FrameDocument(const DomRef& content_window) {
   auto* window = dynamic_cast<DispatchObject*>(content_window.get());
   if (window == nullptr || window->dispatch() == nullptr) return nullptr;
-  IServiceProvider* services = nullptr;
-  if (FAILED(window->dispatch()->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services))) ||
-      services == nullptr) {
-    return nullptr;
-  }
-  IWebBrowser2* browser = nullptr;
-  HRESULT hr = services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
-  services->Release();
-  if (FAILED(hr) || browser == nullptr) return nullptr;
+  IWebBrowser2* browser = BrowserServiceOf(window->dispatch());
+  if (browser == nullptr) return nullptr;
   IDispatch* document = nullptr;
-  hr = browser->get_Document(&document);
+  HRESULT hr = browser->get_Document(&document);
   browser->Release();
   if (FAILED(hr) || document == nullptr) return nullptr;
   DomRef result = WrapDispatch(document);

@@ -12,10 +12,15 @@
 
 namespace brevane::mshtml {
 
+struct IWebBrowser2;
+
 // A document object of the engine: holds one reference to its IDispatch.
+// A top document also holds the control that shows it: while the control
+// heads for another page (its ready state still "loading", before the new
+// document is made) the old document it still shows reads as loading.
 class DispatchObject final : public DomObject {
  public:
-  explicit DispatchObject(IDispatch* dispatch);  // takes a new reference
+  explicit DispatchObject(IDispatch* dispatch, IWebBrowser2* control = nullptr);  // takes new references
   ~DispatchObject() override;
   DispatchObject(const DispatchObject&) = delete;
   DispatchObject& operator=(const DispatchObject&) = delete;
@@ -27,6 +32,7 @@ class DispatchObject final : public DomObject {
 
  private:
   IDispatch* dispatch_;
+  IWebBrowser2* control_;
 };
 
 // A Variant as a VARIANT (texts as BSTR through code page 936; an object

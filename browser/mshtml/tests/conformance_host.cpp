@@ -17,6 +17,8 @@ namespace {
 
 class MshtmlHost : public ConformanceHost {
  public:
+  // Slow pages arrive late on the clock the operations pause on.
+  MshtmlHost() { navigator_.ArriveOn(clock_); }
   std::string EngineName() const override { return "mshtml"; }
   Text Origin() override { return kMemoryOrigin; }
   Text Other() override { return kMemoryOther; }

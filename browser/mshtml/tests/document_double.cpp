@@ -203,8 +203,8 @@ UnmarshalerFactory& Factory() {
 
 class DispatchDouble;
 
-// The web-browser service of a frame window: only its document is
-// answered.
+// The web-browser service of a window: its document, and for the top
+// window (the hosted control) the control's busy flag and ready state.
 class WebBrowserDouble final : public IWebBrowser2 {
  public:
   explicit WebBrowserDouble(std::shared_ptr<memory::MemoryWindow> window) : window_(std::move(window)) {}
@@ -268,7 +268,14 @@ class WebBrowserDouble final : public IWebBrowser2 {
   STDMETHODIMP put_Height(LONG) override { return E_NOTIMPL; }
   STDMETHODIMP get_LocationName(BSTR*) override { return E_NOTIMPL; }
   STDMETHODIMP get_LocationURL(BSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP get_Busy(VARIANT_BOOL*) override { return E_NOTIMPL; }
+  // The control's state (the top window's service is the hosted control);
+  // a frame's service does not say.
+  STDMETHODIMP get_Busy(VARIANT_BOOL* busy) override {
+    if (busy == nullptr) return E_POINTER;
+    if (!window_->top()) return E_NOTIMPL;
+    *busy = window_->state()->busy ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
   // IWebBrowserApp
   STDMETHODIMP Quit() override { return E_NOTIMPL; }
   STDMETHODIMP ClientToWindow(int*, int*) override { return E_NOTIMPL; }
@@ -295,7 +302,12 @@ class WebBrowserDouble final : public IWebBrowser2 {
   STDMETHODIMP QueryStatusWB(OLECMDID, OLECMDF*) override { return E_NOTIMPL; }
   STDMETHODIMP ExecWB(OLECMDID, OLECMDEXECOPT, VARIANT*, VARIANT*) override { return E_NOTIMPL; }
   STDMETHODIMP ShowBrowserBar(VARIANT*, VARIANT*, VARIANT*) override { return E_NOTIMPL; }
-  STDMETHODIMP get_ReadyState(READYSTATE*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_ReadyState(READYSTATE* state) override {
+    if (state == nullptr) return E_POINTER;
+    if (!window_->top()) return E_NOTIMPL;
+    *state = static_cast<READYSTATE>(window_->state()->control_ready_state);
+    return S_OK;
+  }
   STDMETHODIMP get_Offline(VARIANT_BOOL*) override { return E_NOTIMPL; }
   STDMETHODIMP put_Offline(VARIANT_BOOL) override { return E_NOTIMPL; }
   STDMETHODIMP get_Silent(VARIANT_BOOL*) override { return E_NOTIMPL; }
@@ -491,7 +503,10 @@ DomRef DoubledObject(IUnknown* object) {
 }
 
 DocumentDouble::DocumentDouble(memory::MemoryEngine& engine)
-    : DocumentDouble([&engine]() -> DomRef { return engine.shown(); }) {}
+    : DocumentDouble([&engine]() -> DomRef { return engine.shown(); }) {
+  // The pages behave as the control's own documents do.
+  engine.state()->raw_ie = true;
+}
 
 DocumentDouble::DocumentDouble(std::function<DomRef()> source) : source_(std::move(source)) {
   com_ = CoInitialize(nullptr);

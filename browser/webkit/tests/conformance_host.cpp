@@ -53,8 +53,8 @@ class WebKitHost : public ConformanceHost {
     for (const ServedFile& file : files) {
       // observe.js is ASCII in every fixture.
       const std::string type = ContentType(file.path, fixture.charset);
-      first_.AddResponse(file.path, type, "", file.body);
-      second_.AddResponse(file.path, type, "", file.body);
+      first_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
+      second_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
     }
     return true;
   }

@@ -116,8 +116,8 @@ LoopbackServer::LoopbackServer() {
 }
 
 LoopbackServer::~LoopbackServer() {
-  ReleaseHeldPages();
   stopping_ = true;
+  ReleaseHeldPages();
   shutdown(listener_, SHUT_RDWR);
   close(listener_);
   thread_.join();
@@ -133,9 +133,9 @@ void LoopbackServer::AddPage(const std::string& path, const std::string& utf8_ht
 }
 
 void LoopbackServer::AddResponse(const std::string& path, const std::string& content_type,
-                                 const std::string& extra_headers, const std::string& body) {
+                                 const std::string& extra_headers, const std::string& body, int delay_ms) {
   std::lock_guard lock(mutex_);
-  pages_[path] = Response{content_type, extra_headers, body};
+  pages_[path] = Response{content_type, extra_headers, body, delay_ms};
 }
 
 void LoopbackServer::AddHeldPage(const std::string& path, const std::string& utf8_html) {
@@ -194,6 +194,12 @@ void LoopbackServer::Answer(int client) {
       page = it->second;
       found = true;
     }
+  }
+  // A slow server: the answer leaves only after its delay, or at the
+  // server's end.
+  if (page.delay_ms > 0) {
+    std::unique_lock lock(mutex_);
+    release_.wait_for(lock, std::chrono::milliseconds(page.delay_ms), [this] { return stopping_.load(); });
   }
   std::string response = std::string(found ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n") +
                          "Content-Type: " + page.content_type + "\r\n" + page.extra_headers +

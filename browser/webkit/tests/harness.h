@@ -79,9 +79,10 @@ class LoopbackServer {
   std::string Url(const std::string& path) const;
   void AddPage(const std::string& path, const std::string& utf8_html);
   // A page answered with its own content type and extra header lines, each
-  // ending in CR LF (for example "Content-Disposition: attachment\r\n").
+  // ending in CR LF (for example "Content-Disposition: attachment\r\n"),
+  // delay_ms after it is asked for.
   void AddResponse(const std::string& path, const std::string& content_type, const std::string& extra_headers,
-                   const std::string& body);
+                   const std::string& body, int delay_ms = 0);
   // A page whose answer waits until ReleaseHeldPages (or the server's end).
   void AddHeldPage(const std::string& path, const std::string& utf8_html);
   void ReleaseHeldPages();
@@ -96,6 +97,7 @@ class LoopbackServer {
     std::string content_type = "text/html; charset=utf-8";
     std::string extra_headers;
     std::string body;
+    int delay_ms = 0;
   };
   std::map<std::string, Response> pages_;
   std::map<std::string, bool> held_;
