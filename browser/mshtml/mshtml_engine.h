@@ -10,9 +10,9 @@
 
 #include "browser/dom.h"
 
-namespace brevane::mshtml {
-
 struct IWebBrowser2;
+
+namespace brevane::mshtml {
 
 // A document object of the engine: holds one reference to its IDispatch.
 // A top document also holds the control that shows it: while the control

@@ -134,3 +134,44 @@ TEST_F(MemoryEngineTest, DisabledMembersFailLikeAMissingFeature) {
 
 }  // namespace
 }  // namespace brevane::browser_testing
+
+namespace brevane::browser_testing {
+namespace {
+
+// The control as Internet Explorer documents it: Navigate fires
+// BeforeNavigate2 and the control turns busy and "loading" while the old
+// document stays, complete; the new document's arrival fires
+// NavigateComplete2 (interactive), its completion DocumentComplete
+// (complete, idle). The engine reads the old page as loading meanwhile.
+TEST_F(MemoryEngineTest, TheControlReportsALatePageInItsDocumentedOrder) {
+  engine.Serve("http://bbs/slow.htm", "<title>slow</title>", {.arrive_ms = 1500});
+  memory::MemoryBrowser control(engine);
+  control.ArriveOn(clock);
+  memory::DocumentPtr board = engine.Show("<title>board</title>");
+  control.Navigate("bbs/slow.htm");
+  const memory::EngineState& state = *engine.state();
+  struct Moment {
+    int64_t at_ms;
+    bool busy;
+    int32_t ready_state;
+    const char* shown;       // title of the document the control shows
+    const char* engine_reads;  // its readyState as the engine reads it
+    std::size_t events;
+  };
+  for (const Moment& m : {Moment{0, true, 1, "board", "loading", 1}, Moment{1499, true, 1, "board", "loading", 1},
+                          Moment{1500, false, 4, "slow", "complete", 3}}) {
+    clock.Advance(m.at_ms - clock.now());
+    EXPECT_EQ(state.busy, m.busy) << m.at_ms;
+    EXPECT_EQ(state.control_ready_state, m.ready_state) << m.at_ms;
+    EXPECT_EQ(engine.shown()->title(), m.shown) << m.at_ms;
+    EXPECT_EQ(GetText(engine.TopDocument(engine.windows().document, 0, nullptr), "readyState"), m.engine_reads);
+    EXPECT_EQ(state.control_events.size(), m.events) << m.at_ms;
+  }
+  EXPECT_EQ(board->ready_state(), "complete");  // the old page itself never changed
+  EXPECT_EQ(state.control_events, (std::vector<std::string>{"BeforeNavigate2 http://bbs/slow.htm",
+                                                             "NavigateComplete2 http://bbs/slow.htm",
+                                                             "DocumentComplete http://bbs/slow.htm"}));
+}
+
+}  // namespace
+}  // namespace brevane::browser_testing
