@@ -130,7 +130,7 @@ bool MatchElement(const DomRef& element, const Text& value, const Text& attribut
     candidate = GetText(element, "name") == value || GetText(element, "ID") == value ||
                 GetText(element, "href") == value || FindText(GetText(element, "src"), value) != -1 ||
                 GetText(element, "innerText") == value ||
-                Call(element, "getAttribute", {Text("className")}).ToText() == value ||
+                GetText(element, "className") == value ||
                 GetText(element, "alt") == value || GetText(element, "title") == value ||
                 GetText(element, "value") == value;
   }

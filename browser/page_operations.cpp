@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "browser/element_key.h"
+#include "browser/ie_markup.h"
 #include "browser/late_binding.h"
 
 namespace brevane {
@@ -25,7 +26,7 @@ Text ReadTableHtml(DocumentBinding& binding, Engine& engine, int32_t n, const De
     const int32_t length = ListLength(tables);
     if (count + length >= n) {
       int32_t index = static_cast<int32_t>(n - count - 1);
-      return GetText(Call(tables, "item", {index}).ToObject(), "outerHTML");
+      return OuterHtmlAsIe7(Call(tables, "item", {index}).ToObject(), DocumentModeOf(document));
     }
     count += length;
   }
@@ -42,7 +43,8 @@ Text ReadFormHtml(DocumentBinding& binding, Engine& engine, const Text& key, int
   state.deadline = deadline;
   DomRef form = ScanTag(documents, "form", parsed, state, /*direct_lookup=*/true);
 
-  Text outer = GetText(form, "outerHTML");
+  const int32_t mode = form ? DocumentModeOf(GetObject(form, "document")) : 7;
+  Text outer = OuterHtmlAsIe7(form, mode);
   Text attributes;
   int32_t open = FindText(outer, "<FORM");
   if (open != -1) {
@@ -54,7 +56,7 @@ Text ReadFormHtml(DocumentBinding& binding, Engine& engine, const Text& key, int
     const int32_t controls = ListLength(form);
     for (int32_t i = 0; i < controls; ++i) {
       if (deadline.Passed()) return {};
-      result += GetText(Call(form, "item", {i}).ToObject(), "outerHTML");
+      result += OuterHtmlAsIe7(Call(form, "item", {i}).ToObject(), mode);
       result += "\r\n";
     }
   }
@@ -107,6 +109,10 @@ int32_t FillEditor(DocumentBinding& binding, Engine& engine, const Text& key, co
     }
   }
   if (!editor_body) return 0;
+  // The body's innerHTML property, which is what setAttribute("innerHTML")
+  // writes in IE7 mode; from IE8 standards mode on that call would only set
+  // a content attribute of that name and leave the editor empty.
+  if (Put(editor_body, "innerHTML", Variant(text))) return 1;
   return Put(editor_body, "setAttribute", Variant("innerHTML"), Variant(text)) ? 1 : 0;
 }
 

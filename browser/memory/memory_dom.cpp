@@ -318,14 +318,65 @@ void Element::SerialiseChildren(Text& out) const {
 
 Text Element::OuterHtml() const {
   Text out;
-  Serialise(out);
+  if (RawMode(9)) SerialiseModern(out);
+  else Serialise(out);
   return out;
 }
 
 Text Element::InnerHtml() const {
   Text out;
-  SerialiseChildren(out);
+  if (RawMode(9)) {
+    for (const ElementPtr& child : children_) child->SerialiseModern(out);
+  } else {
+    SerialiseChildren(out);
+  }
   return out;
+}
+
+void Element::SerialiseModern(Text& out) const {
+  if (is_text_) {
+    ElementPtr up = parent();
+    if (up && (up->tag_ == "script" || up->tag_ == "style")) out += text_;
+    else EscapeText(text_, out, false);
+    return;
+  }
+  out += '<';
+  out += tag_;
+  for (const auto& [name, value] : attributes_) {
+    out += ' ';
+    out += name;
+    out += "=\"";
+    EscapeText(IsBooleanAttribute(name) && value.empty() ? Text(name) : value, out, true);
+    out += '"';
+  }
+  out += '>';
+  if (IsVoidElement(tag_)) return;
+  for (const ElementPtr& child : children_) child->SerialiseModern(out);
+  out += "</";
+  out += tag_;
+  out += '>';
+}
+
+int32_t Element::DocumentMode() const {
+  const Element* top = this;
+  for (ElementPtr up = parent(); up; up = up->parent()) top = up.get();
+  return top->document_mode_ > 0 ? top->document_mode_ : kDefaultDocumentMode;
+}
+
+DocumentPtr Element::OwnerDocument() const {
+  const Element* top = this;
+  for (ElementPtr up = parent(); up; up = up->parent()) top = up.get();
+  return top->owner_.lock();
+}
+
+int32_t MemoryAttribute::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>&,
+                                Variant* result) {
+  std::string member;
+  if (int32_t code = Begin(*state_, name, member)) return code;
+  if (!OneOf(member, {"nodename", "name", "nodevalue", "value", "specified"})) return dom_error::kUnknownName;
+  if (kind != InvokeKind::kPropertyGet) return dom_error::kMemberNotFound;
+  if (member == "specified") return Answer(result, true);
+  return Answer(result, member == "nodename" || member == "name" ? name_ : value_);
 }
 
 void Element::CollectText(Text& out) const {
@@ -407,7 +458,24 @@ int32_t Element::Invoke(std::string_view name, InvokeKind kind, const std::vecto
                         Variant* result) {
   std::string member;
   if (int32_t code = Begin(*state_, name, member)) return code;
-  if (is_text_) return dom_error::kUnknownName;
+  if (is_text_) {
+    // Text nodes answer what a walk over child nodes reads of them.
+    if (kind != InvokeKind::kPropertyGet) return OneOf(member, {"nodetype", "nodevalue", "data"}) ? dom_error::kMemberNotFound : dom_error::kUnknownName;
+    if (member == "nodetype") return Answer(result, int32_t{3});
+    if (member == "nodevalue" || member == "data") return Answer(result, text_);
+    return dom_error::kUnknownName;
+  }
+  if (kind == InvokeKind::kPropertyGet && OneOf(member, {"nodetype", "childnodes", "attributes", "document"})) {
+    if (member == "nodetype") return Answer(result, int32_t{1});
+    if (member == "document") return Answer(result, DomRef(OwnerDocument()));
+    std::vector<DomRef> items;
+    if (member == "childnodes") {
+      items.assign(children_.begin(), children_.end());
+    } else {
+      for (const auto& [key, value] : attributes_) items.push_back(std::make_shared<MemoryAttribute>(state_, key, value));
+    }
+    return Answer(result, DomRef(std::make_shared<MemoryCollection>(state_, std::move(items))));
+  }
   const bool property = ElementHasProperty(tag_, member);
   const bool method = ElementHasMethod(tag_, member);
   if (!property && !method) return dom_error::kUnknownName;
@@ -482,7 +550,9 @@ int32_t Element::Invoke(std::string_view name, InvokeKind kind, const std::vecto
   if (args.empty()) return dom_error::kBadParamCount;
   if (member == "getattribute") {
     std::string key = AsciiLower(args[0].ToText());
-    if (key == "classname") key = "class";
+    // From IE8 standards mode on, names are those of the content
+    // attributes: "className" is no attribute.
+    if (key == "classname" && !RawMode(8)) key = "class";
     std::optional<Text> value = Attribute(key);
     return Answer(result, value ? Variant(*value) : Variant());
   }
@@ -490,7 +560,11 @@ int32_t Element::Invoke(std::string_view name, InvokeKind kind, const std::vecto
     if (args.size() < 2) return dom_error::kBadParamCount;
     std::string key = AsciiLower(args[0].ToText());
     Text value = args[1].ToText();
-    if (key == "innerhtml") {
+    // In IE7 mode setAttribute writes the property of that name; from IE8
+    // standards mode on it writes a content attribute of that name.
+    if (RawMode(8)) {
+      SetAttribute(key, value);
+    } else if (key == "innerhtml") {
       SetInnerHtml(value);
     } else if (key == "innertext") {
       SetInnerText(value);
@@ -576,6 +650,15 @@ MemoryDocument::MemoryDocument(StatePtr state, std::string_view html, const Page
   place(nodes);
   ensure_body();
   root_->AppendChild(body_);
+  // The mode the page asks for: its X-UA-Compatible meta element, which
+  // wins over the header of that name.
+  int32_t mode = options.header_mode;
+  for (const ElementPtr& child : head_->children()) {
+    if (child->tag() == "meta" && AsciiLower(child->Attribute("http-equiv").value_or("")) == "x-ua-compatible") {
+      if (int32_t asked = ModeOfCompatible(child->Attribute("content").value_or(""))) mode = asked;
+    }
+  }
+  root_->set_document_mode(mode);
 }
 
 Text MemoryDocument::title() const {
@@ -620,7 +703,7 @@ int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std
   std::string member;
   if (int32_t code = Begin(*state_, name, member)) return code;
   const bool property = OneOf(member, {"body", "all", "title", "readystate", "designmode", "frames",
-                                       "documentelement", "parentwindow"});
+                                       "documentelement", "parentwindow", "documentmode"});
   const bool method = OneOf(member, {"getelementbyid", "getelementsbyname", "getelementsbyclassname",
                                      "getelementsbytagname"});
   if (!property && !method) return dom_error::kUnknownName;
@@ -629,6 +712,7 @@ int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std
     if (!property) return dom_error::kMemberNotFound;
     if (member == "body") return Answer(result, DomRef(body_));
     if (member == "documentelement") return Answer(result, DomRef(root_));
+    if (member == "documentmode") return Answer(result, document_mode());
     if (member == "parentwindow") {
       return Answer(result, DomRef(std::make_shared<MemoryWindow>(state_, shared_from_this(), true, true)));
     }
@@ -688,9 +772,20 @@ int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std
 DocumentPtr LoadServedPage(const StatePtr& state, const ServedPage& page, int depth,
                            const std::vector<Text>& chain) {
   auto document = std::make_shared<MemoryDocument>(state, page.html, page.options);
+  document->root()->set_owner(document);
   if (!chain.empty()) document->set_address(chain.back());
   document->LoadFrames(depth, chain);
+  // Frames show in the mode of the top document.
+  if (depth == 0) document->ApplyModeToFrames(document->document_mode());
   return document;
+}
+
+void MemoryDocument::ApplyModeToFrames(int32_t mode) {
+  root_->set_document_mode(mode);
+  for (const ElementPtr& frame : FrameElements()) {
+    if (frame->content_window() && frame->content_window()->document())
+      frame->content_window()->document()->ApplyModeToFrames(mode);
+  }
 }
 
 // ---------------------------------------------------------------- Window

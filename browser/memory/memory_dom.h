@@ -132,6 +132,12 @@ class Element : public DomObject, public std::enable_shared_from_this<Element> {
   // element); empty for a page shown without one.
   Text Address() const;
   void set_address(Text address) { address_ = std::move(address); }
+  // The document mode of this element's document (set on its root element;
+  // kDefaultDocumentMode when none was set), and that document.
+  int32_t DocumentMode() const;
+  void set_document_mode(int32_t mode) { document_mode_ = mode; }
+  DocumentPtr OwnerDocument() const;
+  void set_owner(const DocumentPtr& document) { owner_ = document; }
 
  private:
   friend ElementPtr BuildElement(const StatePtr& state, const HtmlNode& node);
@@ -150,6 +156,27 @@ class Element : public DomObject, public std::enable_shared_from_this<Element> {
   WindowPtr content_window_;
   int focus_count_ = 0;
   Text address_;  // root elements only
+  int32_t document_mode_ = 0;            // root elements only
+  std::weak_ptr<MemoryDocument> owner_;  // root elements only
+  // Internet Explorer 9's serialisation (and later modes'): lower-case
+  // names, every value quoted, as written.
+  void SerialiseModern(Text& out) const;
+  // The double serves the control's own behaviour in this document's mode.
+  bool RawMode(int32_t at_least) const { return state_->raw_ie && DocumentMode() >= at_least; }
+};
+
+// An attribute of an element, as its attributes collection lists it.
+class MemoryAttribute : public DomObject {
+ public:
+  MemoryAttribute(StatePtr state, Text name, Text value)
+      : state_(std::move(state)), name_(std::move(name)), value_(std::move(value)) {}
+  int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
+                 Variant* result) override;
+
+ private:
+  StatePtr state_;
+  Text name_;
+  Text value_;
 };
 
 ElementPtr BuildElement(const StatePtr& state, const HtmlNode& node);
@@ -182,6 +209,12 @@ class MemoryDocument : public DomObject, public std::enable_shared_from_this<Mem
   DocumentPtr Frame(std::size_t i) const;
 
   void LoadFrames(int depth, const std::vector<Text>& chain);
+
+  // The document mode: what the page's X-UA-Compatible header or meta
+  // element asks for, else the control's default; frames follow the top
+  // document (ApplyModeToFrames).
+  int32_t document_mode() const { return root_->DocumentMode(); }
+  void ApplyModeToFrames(int32_t mode);
 
  private:
   StatePtr state_;

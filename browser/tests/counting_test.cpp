@@ -26,8 +26,9 @@ TEST_F(CountingTest, TableReadStopsAtTheDocumentHoldingIt) {
   ShowAndBind("<table id=a></table><table id=b></table><iframe src=many.html></iframe>");
   engine.ResetCalls();
   EXPECT_EQ(ReadTableHtml(binding, engine, 2), "<TABLE id=b></TABLE>");
-  // body, all, tags, length, item, outerHTML of the top document only.
-  EXPECT_EQ(engine.calls(), 6);
+  // body, all, tags, length, documentMode, item, outerHTML of the top
+  // document only.
+  EXPECT_EQ(engine.calls(), 7);
 }
 
 TEST_F(CountingTest, FormKeyCountsAcrossDocumentsAndStopsAtAMatch) {

@@ -1,0 +1,36 @@
+// The markup the core reads, in the form Internet Explorer writes in IE7
+// mode: upper-case tag names, plain-word attribute values bare and others in
+// double quotes, boolean attributes as their upper-case names (CHECKED),
+// href and src as absolute addresses, the address before the target, form
+// controls in their current state. The core's text arithmetic was made for
+// that form. The control writes it itself for documents in IE7 and IE8
+// mode; from IE9 mode on (a page that asks for it with X-UA-Compatible) it
+// writes lower-case, quoted markup, so the browser layer writes the IE7 form
+// itself, over the late-bound model, from the document's nodes.
+#pragma once
+
+#include <cstdint>
+
+#include "browser/dom.h"
+#include "core/text/text.h"
+
+namespace brevane {
+
+// The first document mode whose markup is not the IE7 form.
+inline constexpr int32_t kFirstModernMode = 9;
+
+// The document's documentMode; 7 for a document without one (an engine
+// that is not Internet Explorer's, or IE7 itself).
+int32_t DocumentModeOf(const DomRef& document);
+
+// The element's outer HTML in the IE7 form, written from its nodes
+// (nodeType, tagName, attributes, childNodes, nodeValue and the element's
+// current checked, value, href and src). Elements nested deeper than 256
+// are left out.
+Text Ie7OuterHtml(const DomRef& element);
+
+// The element's outer HTML as the core reads it from a document in mode:
+// the engine's own for IE7 and IE8 mode, Ie7OuterHtml from IE9 mode on.
+Text OuterHtmlAsIe7(const DomRef& element, int32_t mode);
+
+}  // namespace brevane
