@@ -6,10 +6,12 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "base/win32/com.h"
 #include "extras/picture.h"
 #include "extras/picture_headers.h"
 
@@ -29,24 +31,28 @@ bool StartGdiplus() {
   return started;
 }
 
-// A stream over a copy of the bytes, released with the object.
-IStream* MemoryStream(std::string_view bytes) {
+// A stream over a copy of the bytes; the stream frees the copy.
+com::Ref<IStream> MemoryStream(std::string_view bytes) {
+  com::Ref<IStream> stream;
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-  if (!memory) return nullptr;
+  if (!memory) return stream;
   void* p = GlobalLock(memory);
-  if (!p) {
-    GlobalFree(memory);
-    return nullptr;
+  if (p) {
+    memcpy(p, bytes.data(), bytes.size());
+    GlobalUnlock(memory);
   }
-  memcpy(p, bytes.data(), bytes.size());
-  GlobalUnlock(memory);
-  IStream* stream = nullptr;
-  if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream))) {
+  if (!p || FAILED(CreateStreamOnHGlobal(memory, TRUE, stream.Receive()))) {
+    stream.Reset();
     GlobalFree(memory);
-    return nullptr;
   }
   return stream;
 }
+
+// A GDI+ image, disposed of when it goes.
+struct DisposeImage {
+  void operator()(GpBitmap* bitmap) const { DllExports::GdipDisposeImage(bitmap); }
+};
+using BitmapOwner = std::unique_ptr<GpBitmap, DisposeImage>;
 
 bool CopyFrame(GpBitmap* bitmap, UINT width, UINT height, PictureFrame* frame) {
   GpRect rect(0, 0, static_cast<INT>(width), static_cast<INT>(height));
@@ -95,13 +101,12 @@ std::vector<int> FrameDelays(GpBitmap* bitmap, UINT frames) {
 Picture Decode(std::string_view bytes, bool animated) {
   Picture picture;
   if (bytes.empty() || bytes.size() > 0x7FFFFFFF || !StartGdiplus()) return picture;
-  IStream* stream = MemoryStream(bytes);
+  const com::Ref<IStream> stream = MemoryStream(bytes);
   if (!stream) return picture;
-  GpBitmap* bitmap = nullptr;
-  if (DllExports::GdipCreateBitmapFromStream(stream, &bitmap) != Ok || !bitmap) {
-    stream->Release();
-    return picture;
-  }
+  GpBitmap* created = nullptr;
+  if (DllExports::GdipCreateBitmapFromStream(stream.get(), &created) != Ok || !created) return picture;
+  const BitmapOwner owner(created);
+  GpBitmap* bitmap = owner.get();
   UINT width = 0, height = 0;
   DllExports::GdipGetImageWidth(bitmap, &width);
   DllExports::GdipGetImageHeight(bitmap, &height);
@@ -125,8 +130,6 @@ Picture Decode(std::string_view bytes, bool animated) {
     }
     if (picture.frames.size() != frames) picture.frames.clear();
   }
-  DllExports::GdipDisposeImage(bitmap);
-  stream->Release();
   return picture;
 }
 

@@ -46,55 +46,42 @@ WORD InvokeFlags(InvokeKind kind) {
 
 using ObjectFromLresultFunction = HRESULT(WINAPI*)(LRESULT, REFIID, WPARAM, void**);
 
-// oleacc.dll is loaded when the first document is asked for and kept.
+// oleacc.dll is loaded when the first document is asked for and kept until
+// the process ends.
 ObjectFromLresultFunction ObjectFromLresultEntry() {
-  static const ObjectFromLresultFunction entry = [] {
-    HMODULE oleacc = LoadLibraryA("oleacc.dll");
-    if (oleacc == nullptr) return static_cast<ObjectFromLresultFunction>(nullptr);
-    return reinterpret_cast<ObjectFromLresultFunction>(
-        reinterpret_cast<void*>(GetProcAddress(oleacc, "ObjectFromLresult")));
-  }();
+  static const com::Module oleacc("oleacc.dll");
+  static const ObjectFromLresultFunction entry =
+      oleacc.get() ? reinterpret_cast<ObjectFromLresultFunction>(
+                         reinterpret_cast<void*>(GetProcAddress(oleacc.get(), "ObjectFromLresult")))
+                   : nullptr;
   return entry;
 }
 
 HWND ToHwnd(WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
 
-// The browser service of a window object (a new reference, or null).
-IWebBrowser2* BrowserServiceOf(IDispatch* window) {
-  IServiceProvider* services = nullptr;
-  if (window == nullptr ||
-      FAILED(window->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services))) ||
-      services == nullptr) {
-    return nullptr;
-  }
-  IWebBrowser2* browser = nullptr;
-  if (FAILED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, reinterpret_cast<void**>(&browser))))
-    browser = nullptr;
-  services->Release();
+// The browser service of a window object, or empty.
+com::Ref<IWebBrowser2> BrowserServiceOf(IDispatch* window) {
+  com::Ref<IWebBrowser2> browser;
+  auto services = com::Ref<IDispatch>::Share(window).As<IServiceProvider>(IID_IServiceProvider);
+  if (services && FAILED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.ReceiveVoid())))
+    browser.Reset();
   return browser;
 }
 
-// The control showing a top document: its parentWindow's browser service
-// (a new reference, or null).
-IWebBrowser2* ControlOf(IDispatch* document) {
+// The control showing a top document: its parentWindow's browser service,
+// or empty.
+com::Ref<IWebBrowser2> ControlOf(IDispatch* document) {
   DispatchObject object(document);
   Variant window;
-  if (object.Invoke("parentWindow", InvokeKind::kPropertyGet, {}, &window) != dom_error::kOk) return nullptr;
+  if (object.Invoke("parentWindow", InvokeKind::kPropertyGet, {}, &window) != dom_error::kOk) return {};
   auto* own = dynamic_cast<DispatchObject*>(window.ToObject().get());
-  return own ? BrowserServiceOf(own->dispatch()) : nullptr;
+  return own ? BrowserServiceOf(own->dispatch()) : com::Ref<IWebBrowser2>();
 }
 
 }  // namespace
 
-DispatchObject::DispatchObject(IDispatch* dispatch, IWebBrowser2* control) : dispatch_(dispatch), control_(control) {
-  if (dispatch_) dispatch_->AddRef();
-  if (control_) control_->AddRef();
-}
-
-DispatchObject::~DispatchObject() {
-  if (control_) control_->Release();
-  if (dispatch_) dispatch_->Release();
-}
+DispatchObject::DispatchObject(IDispatch* dispatch, IWebBrowser2* control)
+    : dispatch_(com::Ref<IDispatch>::Share(dispatch)), control_(com::Ref<IWebBrowser2>::Share(control)) {}
 
 namespace {
 
@@ -120,8 +107,8 @@ bool HeadingElsewhere(IWebBrowser2* control) {
 
 int32_t DispatchObject::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
                                Variant* result) {
-  if (dispatch_ == nullptr) return dom_error::kNoObject;
-  if (kind == InvokeKind::kPropertyGet && control_ != nullptr && IsReadyState(name) && HeadingElsewhere(control_)) {
+  if (!dispatch_) return dom_error::kNoObject;
+  if (kind == InvokeKind::kPropertyGet && control_ && IsReadyState(name) && HeadingElsewhere(control_.get())) {
     if (result) *result = Variant("loading");
     return dom_error::kOk;
   }
@@ -132,28 +119,22 @@ int32_t DispatchObject::Invoke(std::string_view name, InvokeKind kind, const std
   if (FAILED(hr)) return static_cast<int32_t>(hr);
 
   // IDispatch takes the arguments last first.
-  std::vector<VARIANT> values(args.size());
+  com::VariantArray values(args.size());
   for (std::size_t i = 0; i < args.size(); ++i) ToVariant(args[i], &values[args.size() - 1 - i]);
   DISPPARAMS params{};
   params.cArgs = static_cast<UINT>(values.size());
-  params.rgvarg = values.empty() ? nullptr : values.data();
+  params.rgvarg = values.data();
   DISPID put_id = DISPID_PROPERTYPUT;
   if (kind == InvokeKind::kPropertyPut || kind == InvokeKind::kPropertyPutRef) {
     params.cNamedArgs = 1;
     params.rgdispidNamedArgs = &put_id;
   }
-  VARIANT out;
-  VariantInit(&out);
-  EXCEPINFO exception{};
+  com::Variant out;
+  com::ExceptionInfo exception;
   UINT bad_argument = 0;
-  hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, InvokeFlags(kind), &params, &out, &exception,
+  hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, InvokeFlags(kind), &params, out.get(), exception.get(),
                          &bad_argument);
-  for (VARIANT& v : values) VariantClear(&v);
-  if (exception.bstrSource) SysFreeString(exception.bstrSource);
-  if (exception.bstrDescription) SysFreeString(exception.bstrDescription);
-  if (exception.bstrHelpFile) SysFreeString(exception.bstrHelpFile);
-  if (SUCCEEDED(hr) && result) *result = FromVariant(out);
-  VariantClear(&out);
+  if (SUCCEEDED(hr) && result) *result = FromVariant(*out);
   return SUCCEEDED(hr) ? dom_error::kOk : static_cast<int32_t>(hr);
 }
 
@@ -201,9 +182,7 @@ void ToVariant(const Variant& in, VARIANT* out) {
   // Only the engine's own objects cross: another engine's object is VT_EMPTY.
   ToVariant(in, out, [](const DomRef& object) -> IDispatch* {
     auto* own = dynamic_cast<DispatchObject*>(object.get());
-    if (own == nullptr || own->dispatch() == nullptr) return nullptr;
-    own->dispatch()->AddRef();
-    return own->dispatch();
+    return own ? com::Ref<IDispatch>::Share(own->dispatch()).Detach() : nullptr;
   });
 }
 
@@ -225,24 +204,12 @@ Variant FromVariant(const VARIANT& in) {
     case VT_BOOL: return Variant(in.boolVal != VARIANT_FALSE);
     case VT_BSTR: return Variant(FromWide(in.bstrVal, in.bstrVal ? SysStringLen(in.bstrVal) : 0));
     case VT_DISPATCH: return Variant(WrapDispatch(in.pdispVal));
-    case VT_UNKNOWN: {
-      IDispatch* dispatch = nullptr;
-      if (in.punkVal && SUCCEEDED(in.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
-        Variant v(WrapDispatch(dispatch));
-        dispatch->Release();
-        return v;
-      }
-      return Variant();
-    }
+    case VT_UNKNOWN:
+      return Variant(WrapDispatch(com::Ref<IUnknown>::Share(in.punkVal).As<IDispatch>(IID_IDispatch).get()));
     default: {
-      VARIANT text;
-      VariantInit(&text);
-      if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&in), 0, VT_BSTR))) {
-        Variant v(FromWide(text.bstrVal, text.bstrVal ? SysStringLen(text.bstrVal) : 0));
-        VariantClear(&text);
-        return v;
-      }
-      return Variant();
+      com::Variant text;
+      if (FAILED(VariantChangeType(text.get(), const_cast<VARIANT*>(&in), 0, VT_BSTR))) return Variant();
+      return Variant(FromWide((*text).bstrVal, (*text).bstrVal ? SysStringLen((*text).bstrVal) : 0));
     }
   }
 }
@@ -280,18 +247,12 @@ DomRef MshtmlEngine::TopDocument(WindowHandle document_window, int32_t timeout_m
   }
   ObjectFromLresultFunction object_from_lresult = ObjectFromLresultEntry();
   if (object_from_lresult == nullptr) return nullptr;
-  IHTMLDocument* document = nullptr;
-  const HRESULT hr = object_from_lresult(static_cast<LRESULT>(answer), IID_IHTMLDocument, 0,
-                                         reinterpret_cast<void**>(&document));
+  com::Ref<IHTMLDocument> document;
+  const HRESULT hr = object_from_lresult(static_cast<LRESULT>(answer), IID_IHTMLDocument, 0, document.ReceiveVoid());
   // IHTMLDocument is an IDispatch; the control that shows it comes from its
   // window's browser service.
   DomRef result;
-  if (document) {
-    IWebBrowser2* control = ControlOf(document);
-    result = std::make_shared<DispatchObject>(document, control);
-    if (control) control->Release();
-    document->Release();
-  }
+  if (document) result = std::make_shared<DispatchObject>(document.get(), ControlOf(document.get()).get());
   if (status) *status = hr == S_OK && result ? dom_error::kOk : static_cast<int32_t>(FAILED(hr) ? hr : E_FAIL);
   return result;
 }
@@ -299,21 +260,17 @@ DomRef MshtmlEngine::TopDocument(WindowHandle document_window, int32_t timeout_m
 DomRef MshtmlEngine::FrameDocument(const DomRef& content_window) {
   auto* window = dynamic_cast<DispatchObject*>(content_window.get());
   if (window == nullptr || window->dispatch() == nullptr) return nullptr;
-  IWebBrowser2* browser = BrowserServiceOf(window->dispatch());
-  if (browser == nullptr) return nullptr;
-  IDispatch* document = nullptr;
-  HRESULT hr = browser->get_Document(&document);
-  browser->Release();
-  if (FAILED(hr) || document == nullptr) return nullptr;
-  DomRef result = WrapDispatch(document);
-  document->Release();
-  return result;
+  com::Ref<IWebBrowser2> browser = BrowserServiceOf(window->dispatch());
+  com::Ref<IDispatch> document;
+  if (!browser || FAILED(browser->get_Document(document.Receive()))) return nullptr;
+  return WrapDispatch(document.get());
 }
 
 void MshtmlEngine::InitialiseThread() {
-  // Its result is ignored and no uninitialise call balances it: the thread
-  // stays ready for document calls for the rest of its life.
-  (void)CoInitialize(nullptr);
+  // The thread stays ready for document calls for the rest of its life; its
+  // initialisation is balanced as the thread ends.
+  thread_local const com::Initialised initialised;
+  (void)initialised;
 }
 
 }  // namespace brevane::mshtml

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "base/win32/com.h"
 #include "browser/dom.h"
 
 struct IWebBrowser2;
@@ -21,18 +22,15 @@ namespace brevane::mshtml {
 class DispatchObject final : public DomObject {
  public:
   explicit DispatchObject(IDispatch* dispatch, IWebBrowser2* control = nullptr);  // takes new references
-  ~DispatchObject() override;
-  DispatchObject(const DispatchObject&) = delete;
-  DispatchObject& operator=(const DispatchObject&) = delete;
 
   int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
                  Variant* result) override;
 
-  IDispatch* dispatch() const { return dispatch_; }
+  IDispatch* dispatch() const { return dispatch_.get(); }
 
  private:
-  IDispatch* dispatch_;
-  IWebBrowser2* control_;
+  com::Ref<IDispatch> dispatch_;
+  com::Ref<IWebBrowser2> control_;
 };
 
 // A Variant as a VARIANT (texts as BSTR through code page 936; an object

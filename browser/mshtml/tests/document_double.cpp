@@ -1,5 +1,7 @@
 #include "browser/mshtml/tests/document_double.h"
 
+#include "base/win32/com.h"
+
 #include "browser/mshtml/mshtml_engine.h"
 
 #include <exdisp.h>
@@ -122,39 +124,23 @@ HRESULT UnmarshalRecord(IStream* stream, REFIID iid, void** out) {
   const HRESULT hr = ReadRecord(stream, &record);
   if (FAILED(hr)) return hr;
   // The record held one reference; the caller now holds its own.
-  auto* object = reinterpret_cast<IUnknown*>(static_cast<UINT_PTR>(record.address));
-  const HRESULT got = object->QueryInterface(iid, out);
-  object->Release();
-  return got;
+  const auto object = com::Ref<IUnknown>::Adopt(reinterpret_cast<IUnknown*>(static_cast<UINT_PTR>(record.address)));
+  return object->QueryInterface(iid, out);
 }
 
 HRESULT ReleaseRecord(IStream* stream) {
   MarshalRecord record;
   const HRESULT hr = ReadRecord(stream, &record);
   if (FAILED(hr)) return hr;
-  reinterpret_cast<IUnknown*>(static_cast<UINT_PTR>(record.address))->Release();
+  // The record's reference goes with it.
+  com::Ref<IUnknown>::Adopt(reinterpret_cast<IUnknown*>(static_cast<UINT_PTR>(record.address))).Reset();
   return S_OK;
 }
 
 // Reads marshalled doubles back; made by the registered class.
-class Unmarshaler final : public IMarshal {
+class Unmarshaler final : public com::Object<Unmarshaler, IMarshal> {
  public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMarshal)) {
-      *out = static_cast<IMarshal*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
+  void* Find(REFIID iid) { return IsEqualIID(iid, IID_IMarshal) ? static_cast<IMarshal*>(this) : nullptr; }
   STDMETHODIMP GetUnmarshalClass(REFIID, void*, DWORD, void*, DWORD, CLSID*) override { return E_NOTIMPL; }
   STDMETHODIMP GetMarshalSizeMax(REFIID, void*, DWORD, void*, DWORD, DWORD*) override { return E_NOTIMPL; }
   STDMETHODIMP MarshalInterface(IStream*, REFIID, void*, DWORD, void*, DWORD) override { return E_NOTIMPL; }
@@ -163,9 +149,6 @@ class Unmarshaler final : public IMarshal {
   }
   STDMETHODIMP ReleaseMarshalData(IStream* stream) override { return ReleaseRecord(stream); }
   STDMETHODIMP DisconnectObject(DWORD) override { return S_OK; }
-
- private:
-  std::atomic<ULONG> references_{1};
 };
 
 class UnmarshalerFactory final : public IClassFactory {
@@ -186,10 +169,7 @@ class UnmarshalerFactory final : public IClassFactory {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    auto* unmarshaler = new Unmarshaler();
-    const HRESULT hr = unmarshaler->QueryInterface(iid, out);
-    unmarshaler->Release();
-    return hr;
+    return com::Ref<Unmarshaler>::Adopt(new Unmarshaler())->QueryInterface(iid, out);
   }
   STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };
@@ -205,26 +185,14 @@ class DispatchDouble;
 
 // The web-browser service of a window: its document, and for the top
 // window (the hosted control) the control's busy flag and ready state.
-class WebBrowserDouble final : public IWebBrowser2 {
+class WebBrowserDouble final : public com::Object<WebBrowserDouble, IWebBrowser2> {
  public:
   explicit WebBrowserDouble(std::shared_ptr<memory::MemoryWindow> window) : window_(std::move(window)) {}
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IWebBrowser) ||
-        IsEqualIID(iid, IID_IWebBrowserApp) || IsEqualIID(iid, IID_IWebBrowser2)) {
-      *out = static_cast<IWebBrowser2*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+  void* Find(REFIID iid) {
+    const bool answered = IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IWebBrowser) ||
+                          IsEqualIID(iid, IID_IWebBrowserApp) || IsEqualIID(iid, IID_IWebBrowser2);
+    return answered ? static_cast<IWebBrowser2*>(this) : nullptr;
   }
 
   // The frame's document, reached through the service whatever its origin.
@@ -324,11 +292,10 @@ class WebBrowserDouble final : public IWebBrowser2 {
   STDMETHODIMP put_Resizable(VARIANT_BOOL) override { return E_NOTIMPL; }
 
  private:
-  std::atomic<ULONG> references_{1};
   std::shared_ptr<memory::MemoryWindow> window_;
 };
 
-class DispatchDouble final : public IHTMLDocument, public IServiceProvider, public IMarshal {
+class DispatchDouble final : public com::Object<DispatchDouble, IHTMLDocument, IServiceProvider, IMarshal> {
  public:
   explicit DispatchDouble(DomRef object)
       : object_(std::move(object)),
@@ -337,29 +304,12 @@ class DispatchDouble final : public IHTMLDocument, public IServiceProvider, publ
 
   const DomRef& object() const { return object_; }
 
-  // IUnknown
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kDoubleObjectIid)) {
-      *out = static_cast<IHTMLDocument*>(this);
-    } else if (IsEqualIID(iid, IID_IHTMLDocument) && is_document_) {
-      *out = static_cast<IHTMLDocument*>(this);
-    } else if (IsEqualIID(iid, IID_IServiceProvider) && window_) {
-      *out = static_cast<IServiceProvider*>(this);
-    } else if (IsEqualIID(iid, IID_IMarshal)) {
-      *out = static_cast<IMarshal*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+  void* Find(REFIID iid) {
+    if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kDoubleObjectIid)) return static_cast<IHTMLDocument*>(this);
+    if (IsEqualIID(iid, IID_IHTMLDocument) && is_document_) return static_cast<IHTMLDocument*>(this);
+    if (IsEqualIID(iid, IID_IServiceProvider) && window_) return static_cast<IServiceProvider*>(this);
+    if (IsEqualIID(iid, IID_IMarshal)) return static_cast<IMarshal*>(this);
+    return nullptr;
   }
 
   // IDispatch
@@ -410,10 +360,7 @@ class DispatchDouble final : public IHTMLDocument, public IServiceProvider, publ
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (!window_ || !IsEqualGUID(service, SID_SWebBrowserApp)) return E_NOINTERFACE;
-    auto* browser = new WebBrowserDouble(window_);
-    const HRESULT hr = browser->QueryInterface(iid, out);
-    browser->Release();
-    return hr;
+    return com::Ref<WebBrowserDouble>::Adopt(new WebBrowserDouble(window_))->QueryInterface(iid, out);
   }
 
   // IMarshal: the object marshals itself as its address in this process.
@@ -438,7 +385,7 @@ class DispatchDouble final : public IHTMLDocument, public IServiceProvider, publ
     ULONG written = 0;
     hr = stream->Write(&record, sizeof record, &written);
     if (FAILED(hr) || written != sizeof record) {
-      static_cast<IUnknown*>(marshalled)->Release();
+      com::Ref<IUnknown>::Adopt(static_cast<IUnknown*>(marshalled)).Reset();
       return FAILED(hr) ? hr : STG_E_MEDIUMFULL;
     }
     return S_OK;
@@ -450,9 +397,6 @@ class DispatchDouble final : public IHTMLDocument, public IServiceProvider, publ
   STDMETHODIMP DisconnectObject(DWORD) override { return S_OK; }
 
  private:
-  ~DispatchDouble() = default;
-
-  std::atomic<ULONG> references_{1};
   DomRef object_;
   bool is_document_;
   std::shared_ptr<memory::MemoryWindow> window_;
@@ -493,13 +437,8 @@ IDispatch* NewDispatchDouble(const DomRef& object) {
 
 DomRef DoubledObject(IUnknown* object) {
   if (object == nullptr) return nullptr;
-  IHTMLDocument* found = nullptr;
-  if (FAILED(object->QueryInterface(kDoubleObjectIid, reinterpret_cast<void**>(&found))) || found == nullptr) {
-    return nullptr;
-  }
-  DomRef inner = static_cast<DispatchDouble*>(found)->object();
-  found->Release();
-  return inner;
+  const auto found = com::Ref<IUnknown>::Share(object).As<IHTMLDocument>(kDoubleObjectIid);
+  return found ? static_cast<DispatchDouble*>(found.get())->object() : nullptr;
 }
 
 DocumentDouble::DocumentDouble(memory::MemoryEngine& engine)
@@ -555,11 +494,10 @@ LRESULT CALLBACK DocumentDouble::DocumentWindowProc(HWND window, UINT message, W
     auto* self = reinterpret_cast<DocumentDouble*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self == nullptr || !self->source_) return 0;
     DomRef document = self->source_();
-    IDispatch* dispatch = NewDispatchDouble(document);
-    if (dispatch == nullptr) return 0;
+    const auto dispatch = com::Ref<IDispatch>::Adopt(NewDispatchDouble(document));
+    if (!dispatch) return 0;
     ++self->requests_;
-    const LRESULT answer = LresultFromObject(IID_IHTMLDocument, wparam, dispatch);
-    dispatch->Release();
+    const LRESULT answer = LresultFromObject(IID_IHTMLDocument, wparam, dispatch.get());
     return answer < 0 ? 0 : answer;
   }
   return DefWindowProcW(window, message, wparam, lparam);
