@@ -4,6 +4,7 @@
 // windows' web-browser service. The same operations on the same pages give
 // the same results as the in-memory engine called directly, except where
 // the control reaches further (frames of another origin).
+#include "base/win32/com.h"
 #include "browser/mshtml/tests/document_double.h"
 
 #include <gtest/gtest.h>
@@ -227,9 +228,9 @@ TEST(DocumentDouble, EveryReferenceHandedOutComesBack) {
 TEST(DocumentDouble, ObjectsAnswerTheInterfacesOfTheirKind) {
   memory::MemoryEngine pages;
   memory::DocumentPtr document = pages.Show("<iframe id=f src='http://x/'></iframe>");
-  IDispatch* top = NewDispatchDouble(document);
-  ASSERT_NE(top, nullptr);
-  EXPECT_EQ(DoubledObject(top), DomRef(document));
+  const auto top = com::Ref<IDispatch>::Adopt(NewDispatchDouble(document));
+  ASSERT_TRUE(top);
+  EXPECT_EQ(DoubledObject(top.get()), DomRef(document));
 
   // Member names are matched without regard to case, always the same id.
   const wchar_t* spellings[] = {L"getElementById", L"GETELEMENTBYID"};
@@ -240,31 +241,23 @@ TEST(DocumentDouble, ObjectsAnswerTheInterfacesOfTheirKind) {
   }
   EXPECT_EQ(ids[0], ids[1]);
 
-  void* out = nullptr;
-  EXPECT_EQ(top->QueryInterface(IID_IHTMLDocument, &out), S_OK);
-  static_cast<IUnknown*>(out)->Release();
-  EXPECT_EQ(top->QueryInterface(IID_IServiceProvider, &out), E_NOINTERFACE);
+  EXPECT_TRUE(top.As<IHTMLDocument>(IID_IHTMLDocument));
+  com::Ref<IServiceProvider> none;
+  EXPECT_EQ(top->QueryInterface(IID_IServiceProvider, none.ReceiveVoid()), E_NOINTERFACE);
 
   // The frame element's content window offers the browser service; its
   // browser gives the frame document and nothing else.
   DomRef frame_window = Get(Call(DomRef(document), "getElementById", {Variant("f")}).ToObject(), "contentWindow").ToObject();
-  IDispatch* window = NewDispatchDouble(frame_window);
-  IServiceProvider* services = nullptr;
-  ASSERT_EQ(window->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services)), S_OK);
-  IWebBrowser2* browser = nullptr;
-  EXPECT_EQ(services->QueryService(IID_IHTMLDocument, IID_IWebBrowser2, reinterpret_cast<void**>(&browser)),
-            E_NOINTERFACE);
-  ASSERT_EQ(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, reinterpret_cast<void**>(&browser)),
-            S_OK);
-  IDispatch* frame_document = nullptr;
-  ASSERT_EQ(browser->get_Document(&frame_document), S_OK);
-  EXPECT_EQ(DoubledObject(frame_document), DomRef(document->Frame(0)));
+  const auto window = com::Ref<IDispatch>::Adopt(NewDispatchDouble(frame_window));
+  const auto services = window.As<IServiceProvider>(IID_IServiceProvider);
+  ASSERT_TRUE(services);
+  com::Ref<IWebBrowser2> browser;
+  EXPECT_EQ(services->QueryService(IID_IHTMLDocument, IID_IWebBrowser2, browser.ReceiveVoid()), E_NOINTERFACE);
+  ASSERT_EQ(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.ReceiveVoid()), S_OK);
+  com::Ref<IDispatch> frame_document;
+  ASSERT_EQ(browser->get_Document(frame_document.Receive()), S_OK);
+  EXPECT_EQ(DoubledObject(frame_document.get()), DomRef(document->Frame(0)));
   EXPECT_EQ(browser->GoBack(), E_NOTIMPL);
-  frame_document->Release();
-  browser->Release();
-  services->Release();
-  window->Release();
-  top->Release();
   EXPECT_EQ(NewDispatchDouble(nullptr), nullptr);
   EXPECT_EQ(DoubledObject(nullptr), nullptr);
 }
@@ -277,11 +270,13 @@ TEST(DocumentDouble, MarshalledFormIsReadOnlyInItsOwnProcessAndReleasedWhenUnrea
   memory::DocumentPtr document = pages.Show("<p>x</p>");
   DocumentDouble double_(pages);  // registers the class that reads the form back
   const long before = document.use_count();
-  IDispatch* object = NewDispatchDouble(document);
-  IStream* stream = nullptr;
-  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
-  ASSERT_EQ(CoMarshalInterface(stream, IID_IDispatch, object, MSHCTX_LOCAL, nullptr, MSHLFLAGS_NORMAL), S_OK);
-  object->Release();
+  com::Ref<IStream> stream;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Receive()), S_OK);
+  {
+    const auto object = com::Ref<IDispatch>::Adopt(NewDispatchDouble(document));
+    ASSERT_EQ(CoMarshalInterface(stream.get(), IID_IDispatch, object.get(), MSHCTX_LOCAL, nullptr, MSHLFLAGS_NORMAL),
+              S_OK);
+  }
   EXPECT_EQ(document.use_count(), before + 1);  // held by the marshalled form alone
 
   // The process id is the record's first field, at the end of the stream.
@@ -302,18 +297,17 @@ TEST(DocumentDouble, MarshalledFormIsReadOnlyInItsOwnProcessAndReleasedWhenUnrea
   ASSERT_EQ(stream->Write(&other, sizeof other, nullptr), S_OK);
   const LARGE_INTEGER start{};
   ASSERT_EQ(stream->Seek(start, STREAM_SEEK_SET, nullptr), S_OK);
-  IDispatch* unmarshalled = nullptr;
-  EXPECT_TRUE(FAILED(CoUnmarshalInterface(stream, IID_IDispatch, reinterpret_cast<void**>(&unmarshalled))));
-  EXPECT_EQ(unmarshalled, nullptr);
+  com::Ref<IDispatch> unmarshalled;
+  EXPECT_TRUE(FAILED(CoUnmarshalInterface(stream.get(), IID_IDispatch, unmarshalled.ReceiveVoid())));
+  EXPECT_FALSE(unmarshalled);
 
   // Back in its own process and never read: releasing it gives the
   // reference back.
   ASSERT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), S_OK);
   ASSERT_EQ(stream->Write(&process, sizeof process, nullptr), S_OK);
   ASSERT_EQ(stream->Seek(start, STREAM_SEEK_SET, nullptr), S_OK);
-  EXPECT_EQ(CoReleaseMarshalData(stream), S_OK);
+  EXPECT_EQ(CoReleaseMarshalData(stream.get()), S_OK);
   EXPECT_EQ(document.use_count(), before);
-  stream->Release();
 }
 
 TEST(DocumentDouble, AWindowWithoutAPageGivesNoDocument) {

@@ -55,10 +55,9 @@ class FakeDispatch final : public IDispatch {
       if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT || params->cArgs != 1) {
         return DISP_E_PARAMNOTOPTIONAL;
       }
-      VariantClear(&value);
-      return VariantCopy(&value, &params->rgvarg[0]);
+      return VariantCopy(value.get(), &params->rgvarg[0]);  // clears the old value first
     }
-    if (id == kValue && (flags & DISPATCH_PROPERTYGET)) return result ? VariantCopy(result, &value) : S_OK;
+    if (id == kValue && (flags & DISPATCH_PROPERTYGET)) return result ? VariantCopy(result, value.get()) : S_OK;
     if (id == kJoin && (flags & DISPATCH_METHOD)) {
       std::wstring joined;
       for (UINT i = params->cArgs; i-- > 0;) {  // the last argument first in the array
@@ -81,7 +80,7 @@ class FakeDispatch final : public IDispatch {
   }
 
   ULONG references = 1;
-  VARIANT value{};
+  com::Variant value;
   IDispatch* child = nullptr;
   std::vector<WORD> calls;
 };
@@ -127,11 +126,10 @@ TEST(MshtmlEngine, ObjectsAreWrappedAndHoldTheirReference) {
     EXPECT_TRUE(Put(got, "value", Variant("x")));
     EXPECT_EQ(GetText(got, "value"), "x");
     // An engine object passed as an argument travels as its IDispatch.
-    VARIANT v;
-    ToVariant(Variant(got), &v);
-    EXPECT_EQ(v.vt, VT_DISPATCH);
-    EXPECT_EQ(v.pdispVal, static_cast<IDispatch*>(&child));
-    VariantClear(&v);
+    com::Variant v;
+    ToVariant(Variant(got), v.get());
+    EXPECT_EQ((*v).vt, VT_DISPATCH);
+    EXPECT_EQ((*v).pdispVal, static_cast<IDispatch*>(&child));
   }
   EXPECT_EQ(child.references, 1u);
   EXPECT_EQ(parent.references, 1u);
@@ -139,12 +137,16 @@ TEST(MshtmlEngine, ObjectsAreWrappedAndHoldTheirReference) {
 }
 
 TEST(MshtmlEngine, VariantsConvertBothWays) {
+  {
+    const wchar_t picture[] = L"\x56FE\x7247\x7F51\x5740";  // 图片网址
+    com::Bstr text(picture, 4);
+    VARIANT bstr;
+    bstr.vt = VT_BSTR;
+    bstr.bstrVal = text.get();
+    EXPECT_EQ(FromVariant(bstr).ToText(), Utf8ToGbk("图片网址"));
+  }
   VARIANT v;
   VariantInit(&v);
-  v.vt = VT_BSTR;
-  v.bstrVal = SysAllocString(L"\x56FE\x7247\x7F51\x5740");  // 图片网址
-  EXPECT_EQ(FromVariant(v).ToText(), Utf8ToGbk("图片网址"));
-  VariantClear(&v);
   v.vt = VT_I8;
   v.llVal = 1LL << 40;
   EXPECT_EQ(FromVariant(v).ToInteger(), 1LL << 40);
@@ -154,11 +156,12 @@ TEST(MshtmlEngine, VariantsConvertBothWays) {
   v.vt = VT_NULL;
   EXPECT_TRUE(FromVariant(v).IsEmpty());
 
-  ToVariant(Variant(int64_t{1} << 40), &v);
-  EXPECT_EQ(v.vt, VT_R8);  // beyond 32 bits: a real, not a cut integer
-  VariantClear(&v);
-  ToVariant(Variant(), &v);
-  EXPECT_EQ(v.vt, VT_EMPTY);
+  com::Variant wide;
+  ToVariant(Variant(int64_t{1} << 40), wide.get());
+  EXPECT_EQ((*wide).vt, VT_R8);  // beyond 32 bits: a real, not a cut integer
+  com::Variant empty;
+  ToVariant(Variant(), empty.get());
+  EXPECT_EQ((*empty).vt, VT_EMPTY);
 }
 
 TEST(MshtmlEngine, WindowTreeAndDocumentRoute) {
