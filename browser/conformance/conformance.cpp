@@ -6,6 +6,10 @@
 #include <fstream>
 #include <sstream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "browser/late_binding.h"
 #include "core/text/charset.h"
 
@@ -83,16 +87,40 @@ std::string Shown(const std::string& text) { return text.empty() ? "(empty)" : t
 
 }  // namespace
 
+namespace {
+// The folder of the running program, or empty.
+std::string ProgramFolder() {
+  std::error_code error;
+#ifdef _WIN32
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return fs::path(path).parent_path().string();
+#else
+  return fs::read_symlink("/proc/self/exe", error).parent_path().string();
+#endif
+}
+}  // namespace
+
 std::string FixturesFolder() {
+  if (const char* from_environment = std::getenv("BREVANE_CONFORMANCE_DIR")) return from_environment;
   std::string folder;
-  if (const char* from_environment = std::getenv("BREVANE_CONFORMANCE_DIR")) folder = from_environment;
 #ifdef BREVANE_CONFORMANCE_DIR
-  if (folder.empty()) folder = BREVANE_CONFORMANCE_DIR;
+  folder = BREVANE_CONFORMANCE_DIR;
 #endif
 #ifdef _WIN32
   if (!folder.empty() && folder[0] == '/') folder = "Z:" + folder;
 #endif
+  std::error_code error;
+  if (!folder.empty() && fs::is_directory(folder + "/pages", error)) return folder;
+  const std::string beside = ProgramFolder() + "/conformance";
+  if (fs::is_directory(beside + "/pages", error)) return beside;
   return folder;
+}
+
+std::string ContentTypeOf(const std::string& path, const std::string& charset) {
+  if (path.size() > 3 && path.compare(path.size() - 3, 3, ".js") == 0) return "text/javascript";
+  return "text/html; charset=" + charset;
 }
 
 std::vector<std::string> ListFixtures(const std::string& pages_root) {

@@ -39,7 +39,9 @@ struct Fixture {
 };
 
 // The fixtures folder: $BREVANE_CONFORMANCE_DIR, else the folder compiled
-// in; a Unix path on Windows is taken through Wine's Z: drive.
+// in (a Unix path on Windows taken through Wine's Z: drive), else, when
+// that does not exist (the test kit on another PC), the "conformance"
+// folder beside the running program.
 std::string FixturesFolder();
 
 // Names of the fixtures (data files pages/<name>.txt with a folder
@@ -78,6 +80,11 @@ class ConformanceHost {
   // titles and the marks the pages leave on their root elements.
   virtual DocumentBinding& Binding() = 0;
 };
+
+// The content type a server gives a fixture's file: scripts as JavaScript
+// (observe.js is ASCII in every fixture), pages as HTML in the fixture's
+// charset.
+std::string ContentTypeOf(const std::string& path, const std::string& charset);
 
 // The fixture's files (its folder and observe.js) ready to serve.
 std::vector<ServedFile> FixtureFiles(const Fixture& fixture, const Text& origin, const Text& other);

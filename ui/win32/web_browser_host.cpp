@@ -6,6 +6,8 @@
 #include <mshtmdid.h>
 #include <ocidl.h>
 
+#include <utility>
+
 #include "ui/win32/text_win32.h"
 
 namespace brevane::win32 {
@@ -18,29 +20,14 @@ constexpr GUID kWebBrowserEvents2 = {0x34a715a0, 0x6587, 0x11d0, {0x92, 0x4a, 0x
 // Takes every download the control would start and does nothing with it:
 // S_OK tells the control the download is handled, so it neither asks nor
 // saves anything; the moniker is never bound.
-class RefusingDownloadManager final : public IDownloadManager {
+class RefusingDownloadManager final : public com::Object<RefusingDownloadManager, IDownloadManager> {
  public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, kDownloadManager)) return E_NOINTERFACE;
-    *out = static_cast<IDownloadManager*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
+  void* Find(REFIID iid) {
+    return IsEqualIID(iid, kDownloadManager) ? static_cast<IDownloadManager*>(this) : nullptr;
   }
   STDMETHODIMP Download(IMoniker*, IBindCtx*, DWORD, LONG, BINDINFO*, LPCOLESTR, LPCOLESTR, UINT) override {
     return S_OK;
   }
-
- private:
-  ~RefusingDownloadManager() = default;
-  LONG references_ = 1;
 };
 
 bool IsKeyMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
@@ -54,53 +41,23 @@ DWORD BrowserDownloadControlFlags() {
 
 // ---- BrowserSite ----
 
-BrowserSite::~BrowserSite() { Detach(); }
-
-void BrowserSite::Detach() {
-  if (active_object_) {
-    IOleInPlaceActiveObject* object = active_object_;
-    active_object_ = nullptr;
-    object->Release();
-  }
+void* BrowserSite::Find(REFIID iid) {
+  if (IsEqualIID(iid, IID_IOleClientSite)) return static_cast<IOleClientSite*>(this);
+  if (IsEqualIID(iid, IID_IOleInPlaceSite) || IsEqualIID(iid, IID_IOleWindow))
+    return static_cast<IOleInPlaceSite*>(this);
+  if (IsEqualIID(iid, IID_IOleInPlaceFrame) || IsEqualIID(iid, IID_IOleInPlaceUIWindow))
+    return static_cast<IOleInPlaceFrame*>(this);
+  if (IsEqualIID(iid, IID_IServiceProvider)) return static_cast<IServiceProvider*>(this);
+  if (IsEqualIID(iid, IID_IDispatch)) return static_cast<IDispatch*>(this);
+  return nullptr;
 }
 
 bool BrowserSite::TranslateKey(MSG& msg) {
-  if (active_object_ == nullptr || !IsKeyMessage(msg.message) || msg.hwnd == nullptr) return false;
+  if (!active_object_ || !IsKeyMessage(msg.message) || msg.hwnd == nullptr) return false;
   if (msg.hwnd != container_ && !IsChild(container_, msg.hwnd)) return false;
-  // The object may drop itself during the call.
-  IOleInPlaceActiveObject* object = active_object_;
-  object->AddRef();
-  const HRESULT result = object->TranslateAccelerator(&msg);
-  object->Release();
-  return result == S_OK;
-}
-
-STDMETHODIMP BrowserSite::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite)) {
-    *out = static_cast<IOleClientSite*>(this);
-  } else if (IsEqualIID(iid, IID_IOleInPlaceSite) || IsEqualIID(iid, IID_IOleWindow)) {
-    *out = static_cast<IOleInPlaceSite*>(this);
-  } else if (IsEqualIID(iid, IID_IOleInPlaceFrame) || IsEqualIID(iid, IID_IOleInPlaceUIWindow)) {
-    *out = static_cast<IOleInPlaceFrame*>(this);
-  } else if (IsEqualIID(iid, IID_IServiceProvider)) {
-    *out = static_cast<IServiceProvider*>(this);
-  } else if (IsEqualIID(iid, IID_IDispatch)) {
-    *out = static_cast<IDispatch*>(this);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) BrowserSite::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-
-STDMETHODIMP_(ULONG) BrowserSite::Release() {
-  const LONG left = InterlockedDecrement(&references_);
-  if (left == 0) delete this;
-  return static_cast<ULONG>(left);
+  // The object may drop itself during the call: this reference keeps it.
+  const com::Ref<IOleInPlaceActiveObject> object = active_object_;
+  return object->TranslateAccelerator(&msg) == S_OK;
 }
 
 STDMETHODIMP BrowserSite::GetMoniker(DWORD, DWORD, IMoniker** out) {
@@ -138,9 +95,7 @@ STDMETHODIMP BrowserSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlace
 }
 
 STDMETHODIMP BrowserSite::SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) {
-  if (object) object->AddRef();
-  Detach();
-  active_object_ = object;
+  active_object_ = com::Ref<IOleInPlaceActiveObject>::Share(object);
   return S_OK;
 }
 
@@ -148,10 +103,8 @@ STDMETHODIMP BrowserSite::QueryService(REFGUID service, REFIID iid, void** out) 
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   if (!IsEqualGUID(service, kDownloadManager)) return E_NOINTERFACE;
-  auto* manager = new RefusingDownloadManager();
-  const HRESULT result = manager->QueryInterface(iid, out);
-  manager->Release();
-  return result;
+  const auto manager = com::Ref<RefusingDownloadManager>::Adopt(new RefusingDownloadManager());
+  return manager->QueryInterface(iid, out);
 }
 
 STDMETHODIMP BrowserSite::GetTypeInfoCount(UINT* count) {
@@ -178,23 +131,9 @@ STDMETHODIMP BrowserSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
 
 // ---- BrowserEvents ----
 
-STDMETHODIMP BrowserEvents::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
-  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, kWebBrowserEvents2)) {
-    return E_NOINTERFACE;
-  }
-  *out = static_cast<IDispatch*>(this);
-  AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) BrowserEvents::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-
-STDMETHODIMP_(ULONG) BrowserEvents::Release() {
-  const LONG left = InterlockedDecrement(&references_);
-  if (left == 0) delete this;
-  return static_cast<ULONG>(left);
+void* BrowserEvents::Find(REFIID iid) {
+  const bool answered = IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kWebBrowserEvents2);
+  return answered ? static_cast<IDispatch*>(this) : nullptr;
 }
 
 STDMETHODIMP BrowserEvents::GetTypeInfoCount(UINT* count) {
@@ -210,6 +149,10 @@ STDMETHODIMP BrowserEvents::GetTypeInfo(UINT, LCID, ITypeInfo** out) {
 
 STDMETHODIMP BrowserEvents::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT*, EXCEPINFO*,
                                    UINT*) {
+  if (id == DISPID_NAVIGATECOMPLETE2) {
+    if (navigated_) navigated_();
+    return S_OK;
+  }
   if (id != DISPID_FILEDOWNLOAD || parameters == nullptr) return S_OK;
   // FileDownload(ActiveDocument, Cancel), arguments in reverse order. A
   // page the control shows in place raises it too: that one goes on.
@@ -230,67 +173,48 @@ STDMETHODIMP BrowserEvents::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* pa
 WebBrowserHost::~WebBrowserHost() { Destroy(); }
 
 void WebBrowserHost::Destroy() {
-  if (events_point_) {
-    if (events_cookie_) events_point_->Unadvise(events_cookie_);
-    events_point_->Release();
-    events_point_ = nullptr;
-    events_cookie_ = 0;
-  }
-  if (events_) {
-    events_->Release();
-    events_ = nullptr;
-  }
-  if (browser_) {
-    browser_->Release();
-    browser_ = nullptr;
-  }
+  if (events_point_ && events_cookie_) events_point_->Unadvise(events_cookie_);
+  events_cookie_ = 0;
+  events_point_.Reset();
+  if (events_) events_->SetNavigatedHook(nullptr);
+  events_.Reset();
+  browser_.Reset();
   if (object_) {
     object_->Close(OLECLOSE_NOSAVE);
     object_->SetClientSite(nullptr);
-    object_->Release();
-    object_ = nullptr;
+    object_.Reset();
   }
-  if (site_) {
-    site_->Detach();
-    site_->Release();
-    site_ = nullptr;
-  }
+  if (site_) site_->Detach();
+  site_.Reset();
+  settings_applied_ = false;
 }
 
 bool WebBrowserHost::Create(HWND container) {
-  if (browser_ || container == nullptr) return browser_ != nullptr;
+  if (browser_ || container == nullptr) return created();
   container_ = container;
-  IOleObject* object = nullptr;
+  com::Ref<IOleObject> object;
   if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                              reinterpret_cast<void**>(&object))) ||
-      object == nullptr) {
+                              object.ReceiveVoid())) ||
+      !object) {
     return false;
   }
-  auto* site = new BrowserSite(container);
+  auto site = com::Ref<BrowserSite>::Adopt(new BrowserSite(container));
   RECT area;
   GetClientRect(container, &area);
-  IWebBrowser2* browser = nullptr;
-  if (FAILED(object->SetClientSite(static_cast<IOleClientSite*>(site))) ||
-      FAILED(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(site), 0, container,
-                            &area)) ||
-      FAILED(object->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) || browser == nullptr) {
+  com::Ref<IWebBrowser2> browser;
+  IOleClientSite* client = site.get();
+  if (FAILED(object->SetClientSite(client)) ||
+      FAILED(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, client, 0, container, &area)) ||
+      !(browser = object.As<IWebBrowser2>(IID_IWebBrowser2))) {
     object->Close(OLECLOSE_NOSAVE);
     object->SetClientSite(nullptr);
-    object->Release();
     site->Detach();
-    site->Release();
     return false;
   }
-  object_ = object;
-  site_ = site;
-  browser_ = browser;
-  // Pages cannot open dialog boxes; nothing is fetched from the network
-  // until a navigation; dropped links open here; the control is not found
-  // by other programs looking for browser windows.
-  browser_->put_Silent(VARIANT_TRUE);
-  browser_->put_Offline(VARIANT_TRUE);
-  browser_->put_RegisterAsDropTarget(VARIANT_TRUE);
-  browser_->put_RegisterAsBrowser(VARIANT_FALSE);
+  object_ = std::move(object);
+  site_ = std::move(site);
+  browser_ = std::move(browser);
+  settings_applied_ = ApplySettings();
   browser_->put_Left(0);
   browser_->put_Top(0);
   browser_->put_Width(area.right - area.left);
@@ -300,56 +224,72 @@ bool WebBrowserHost::Create(HWND container) {
   // once it is UI-active; until then keys typed into the page go to the one
   // it offers itself.
   if (site_->active_object() == nullptr) {
-    IOleInPlaceActiveObject* active = nullptr;
-    if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active))) &&
-        active != nullptr) {
-      site_->SetActiveObject(active, nullptr);
-      active->Release();
-    }
+    if (const auto active = object_.As<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject))
+      site_->SetActiveObject(active.get(), nullptr);
   }
-
-  // The download events; a control without them still has the refusing
-  // download manager.
-  IConnectionPointContainer* points = nullptr;
-  if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&points))) &&
-      points != nullptr) {
-    IConnectionPoint* point = nullptr;
-    if (SUCCEEDED(points->FindConnectionPoint(kWebBrowserEvents2, &point)) && point != nullptr) {
-      events_ = new BrowserEvents();
-      DWORD cookie = 0;
-      if (SUCCEEDED(point->Advise(static_cast<IDispatch*>(events_), &cookie)) && cookie != 0) {
-        events_point_ = point;
-        events_cookie_ = cookie;
-      } else {
-        point->Release();
-      }
-    }
-    points->Release();
-  }
+  ConnectEvents();
   return true;
 }
 
-bool WebBrowserHost::TranslateKey(MSG& msg) { return site_ != nullptr && site_->TranslateKey(msg); }
+bool WebBrowserHost::ApplySettings() {
+  // Each is set whatever the others did; all must take.
+  const HRESULT results[] = {
+      browser_->put_Silent(VARIANT_TRUE),
+      browser_->put_Offline(VARIANT_TRUE),
+      browser_->put_RegisterAsDropTarget(VARIANT_TRUE),
+      browser_->put_RegisterAsBrowser(VARIANT_FALSE),
+  };
+  for (HRESULT result : results)
+    if (FAILED(result)) return false;
+  return true;
+}
+
+BrowserSettings WebBrowserHost::ReadSettings() const {
+  BrowserSettings settings;
+  if (!browser_) return settings;
+  VARIANT_BOOL value = VARIANT_FALSE;
+  if (SUCCEEDED(browser_->get_Silent(&value))) settings.silent = value != VARIANT_FALSE;
+  value = VARIANT_FALSE;
+  if (SUCCEEDED(browser_->get_Offline(&value))) settings.offline = value != VARIANT_FALSE;
+  value = VARIANT_FALSE;
+  if (SUCCEEDED(browser_->get_RegisterAsDropTarget(&value))) settings.drop_target = value != VARIANT_FALSE;
+  value = VARIANT_FALSE;
+  if (SUCCEEDED(browser_->get_RegisterAsBrowser(&value))) settings.as_browser = value != VARIANT_FALSE;
+  return settings;
+}
+
+// The download events and the navigation that gives the control its frame;
+// a control without them still has the refusing download manager.
+void WebBrowserHost::ConnectEvents() {
+  const auto points = browser_.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+  com::Ref<IConnectionPoint> point;
+  if (!points || FAILED(points->FindConnectionPoint(kWebBrowserEvents2, point.Receive())) || !point) return;
+  events_ = com::Ref<BrowserEvents>::Adopt(new BrowserEvents());
+  events_->SetNavigatedHook([this] {
+    if (!settings_applied_) settings_applied_ = ApplySettings();
+  });
+  DWORD cookie = 0;
+  if (SUCCEEDED(point->Advise(static_cast<IDispatch*>(events_.get()), &cookie)) && cookie != 0) {
+    events_point_ = std::move(point);
+    events_cookie_ = cookie;
+  }
+}
+
+bool WebBrowserHost::TranslateKey(MSG& msg) { return site_ && site_->TranslateKey(msg); }
 
 HRESULT WebBrowserHost::NavigateTo(const Text& address) {
-  if (browser_ == nullptr) return E_FAIL;
+  if (!browser_) return E_FAIL;
   const std::wstring wide = WideFromGbk(address);
-  BSTR url = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-  VARIANT flags, target, post_data, headers;
-  VariantInit(&flags);
-  flags.vt = VT_I4;
-  flags.lVal = 0;
-  VariantInit(&target);
-  target.vt = VT_BSTR;
-  target.bstrVal = SysAllocString(L"");
-  VariantInit(&post_data);
-  VariantInit(&headers);
-  headers.vt = VT_BSTR;
-  headers.bstrVal = SysAllocString(L"");
-  const HRESULT result = browser_->Navigate(url, &flags, &target, &post_data, &headers);
-  VariantClear(&target);
-  VariantClear(&headers);
-  SysFreeString(url);
+  const com::Bstr url(wide.data(), static_cast<UINT>(wide.size()));
+  com::VariantArray arguments(4);  // flags, target frame, post data, headers
+  arguments[0].vt = VT_I4;
+  arguments[0].lVal = 0;
+  arguments[1].vt = VT_BSTR;
+  arguments[1].bstrVal = SysAllocString(L"");
+  arguments[3].vt = VT_BSTR;
+  arguments[3].bstrVal = SysAllocString(L"");
+  const HRESULT result = browser_->Navigate(url.get(), &arguments[0], &arguments[1], &arguments[2], &arguments[3]);
+  if (!settings_applied_) settings_applied_ = ApplySettings();
   return result;
 }
 

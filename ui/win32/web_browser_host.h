@@ -20,10 +20,13 @@
 #include <oleidl.h>
 #include <servprov.h>
 
+#include "base/win32/com.h"
 #include "browser/browser_control.h"
 
-struct IWebBrowser2;
-struct IConnectionPoint;
+#include <exdisp.h>
+#include <ocidl.h>
+
+#include <functional>
 
 namespace brevane::win32 {
 
@@ -36,25 +39,19 @@ DWORD BrowserDownloadControlFlags();
 // window and its rectangle, provides the refusing download manager and the
 // ambient properties, keeps the in-place active object and refuses
 // everything else politely. Reference counted; created with one reference.
-class BrowserSite final : public IOleClientSite,
-                          public IOleInPlaceSite,
-                          public IOleInPlaceFrame,
-                          public IServiceProvider,
-                          public IDispatch {
+class BrowserSite final : public com::Object<BrowserSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame,
+                                             IServiceProvider, IDispatch> {
  public:
   explicit BrowserSite(HWND container) : container_(container) {}
+  ~BrowserSite() { Detach(); }
+  void* Find(REFIID iid);
 
   // Offers a key message to the control's in-place active object when it
   // goes to a window inside the container. True when the control used it.
   bool TranslateKey(MSG& msg);
-  IOleInPlaceActiveObject* active_object() const { return active_object_; }
+  IOleInPlaceActiveObject* active_object() const { return active_object_.get(); }
   // Drops the active object (the control is going).
-  void Detach();
-
-  // IUnknown
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
+  void Detach() { active_object_.Reset(); }
 
   // IOleClientSite
   STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
@@ -104,23 +101,20 @@ class BrowserSite final : public IOleClientSite,
                       UINT*) override;
 
  private:
-  ~BrowserSite();
-  LONG references_ = 1;
   HWND container_;
-  IOleInPlaceActiveObject* active_object_ = nullptr;
+  com::Ref<IOleInPlaceActiveObject> active_object_;
 };
 
 // The control's event sink (DWebBrowserEvents2): cancels FileDownload for
-// everything but a page shown in place. Reference counted; created with one
-// reference.
-class BrowserEvents final : public IDispatch {
+// everything but a page shown in place, and tells the host when a
+// navigation has given the control its top-level frame (NavigateComplete2).
+class BrowserEvents final : public com::Object<BrowserEvents, IDispatch> {
  public:
   BrowserEvents() = default;
+  void* Find(REFIID iid);
   int cancelled_downloads() const { return cancelled_; }
+  void SetNavigatedHook(std::function<void()> hook) { navigated_ = std::move(hook); }
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) override;
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
@@ -128,9 +122,16 @@ class BrowserEvents final : public IDispatch {
                       UINT*) override;
 
  private:
-  ~BrowserEvents() = default;
-  LONG references_ = 1;
   int cancelled_ = 0;
+  std::function<void()> navigated_;
+};
+
+// The control's settings as it reads them back.
+struct BrowserSettings {
+  bool silent = false;
+  bool offline = false;
+  bool drop_target = false;
+  bool as_browser = false;
 };
 
 class WebBrowserHost final : public BrowserControl {
@@ -144,13 +145,22 @@ class WebBrowserHost final : public BrowserControl {
   // thread, initialised with OleInitialize). False when the system has no
   // WebBrowser control; the container then stays empty.
   bool Create(HWND container);
-  bool created() const { return browser_ != nullptr; }
+  bool created() const { return static_cast<bool>(browser_); }
   // The control, for reading its state back (no reference added).
-  IWebBrowser2* browser() const { return browser_; }
+  IWebBrowser2* browser() const { return browser_.get(); }
+  // Whether the control has taken every setting. Microsoft documents that
+  // Silent and Offline may be refused before the control has a top-level
+  // frame: what it refused at creation is set again after each navigation
+  // until it takes it.
+  bool settings_applied() const { return settings_applied_; }
+  // What the control reads back for its settings (all false before Create).
+  BrowserSettings ReadSettings() const;
   // Whether keys typed into the page have an object to go to.
-  bool has_active_object() const { return site_ != nullptr && site_->active_object() != nullptr; }
+  bool has_active_object() const { return site_ && site_->active_object() != nullptr; }
   // Whether the event sink is connected to the control.
   bool events_connected() const { return events_cookie_ != 0; }
+  // Downloads the event sink has cancelled.
+  int cancelled_downloads() const { return events_ ? events_->cancelled_downloads() : 0; }
 
   // Offers a key message typed inside the page to the control (see
   // BrowserSite::TranslateKey). False before Create.
@@ -166,13 +176,20 @@ class WebBrowserHost final : public BrowserControl {
   void Destroy();
 
  private:
+  // Pages cannot open dialog boxes; nothing is fetched from the network
+  // until a navigation; dropped links open here; the control is not found
+  // by other programs looking for browser windows. True when all four took.
+  bool ApplySettings();
+  void ConnectEvents();
+
   HWND container_ = nullptr;
-  BrowserSite* site_ = nullptr;
-  BrowserEvents* events_ = nullptr;
-  IConnectionPoint* events_point_ = nullptr;
+  com::Ref<BrowserSite> site_;
+  com::Ref<BrowserEvents> events_;
+  com::Ref<IConnectionPoint> events_point_;
   DWORD events_cookie_ = 0;
-  IOleObject* object_ = nullptr;
-  IWebBrowser2* browser_ = nullptr;
+  com::Ref<IOleObject> object_;
+  com::Ref<IWebBrowser2> browser_;
+  bool settings_applied_ = false;
 };
 
 }  // namespace brevane::win32

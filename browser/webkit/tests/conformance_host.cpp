@@ -38,11 +38,6 @@ class MainLoopPause : public brevane::Pause {
   int64_t TickCount() override { return g_get_monotonic_time() / 1000; }
 };
 
-std::string ContentType(const std::string& path, const std::string& charset) {
-  if (path.size() > 3 && path.compare(path.size() - 3, 3, ".js") == 0) return "text/javascript";
-  return "text/html; charset=" + charset;
-}
-
 class WebKitHost : public ConformanceHost {
  public:
   std::string EngineName() const override { return "webkit"; }
@@ -51,8 +46,7 @@ class WebKitHost : public ConformanceHost {
 
   bool Serve(const Fixture& fixture, const std::vector<ServedFile>& files) override {
     for (const ServedFile& file : files) {
-      // observe.js is ASCII in every fixture.
-      const std::string type = ContentType(file.path, fixture.charset);
+      const std::string type = ContentTypeOf(file.path, fixture.charset);
       first_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
       second_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
     }

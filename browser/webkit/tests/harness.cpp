@@ -1,10 +1,6 @@
 #include "browser/webkit/tests/harness.h"
 
-#include <arpa/inet.h>
 #include <gtk/gtk.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <webkit2/webkit2.h>
 
 #include <cstdlib>
@@ -96,123 +92,6 @@ DomRef WebViewHarness::Document(int32_t* status) {
 }
 
 void WebViewHarness::TerminateWebProcess() { webkit_web_view_terminate_web_process(view_); }
-
-// ---- LoopbackServer -------------------------------------------------------
-
-LoopbackServer::LoopbackServer() {
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
-  int yes = 1;
-  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  listen(listener_, 16);
-  socklen_t length = sizeof address;
-  getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
-  thread_ = std::thread([this] { Serve(); });
-}
-
-LoopbackServer::~LoopbackServer() {
-  stopping_ = true;
-  ReleaseHeldPages();
-  shutdown(listener_, SHUT_RDWR);
-  close(listener_);
-  thread_.join();
-}
-
-std::string LoopbackServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
-}
-
-void LoopbackServer::AddPage(const std::string& path, const std::string& utf8_html) {
-  std::lock_guard lock(mutex_);
-  pages_[path] = Response{"text/html; charset=utf-8", "", utf8_html};
-}
-
-void LoopbackServer::AddResponse(const std::string& path, const std::string& content_type,
-                                 const std::string& extra_headers, const std::string& body, int delay_ms) {
-  std::lock_guard lock(mutex_);
-  pages_[path] = Response{content_type, extra_headers, body, delay_ms};
-}
-
-void LoopbackServer::AddHeldPage(const std::string& path, const std::string& utf8_html) {
-  std::lock_guard lock(mutex_);
-  pages_[path] = Response{"text/html; charset=utf-8", "", utf8_html};
-  held_[path] = true;
-}
-
-void LoopbackServer::ReleaseHeldPages() {
-  {
-    std::lock_guard lock(mutex_);
-    released_ = true;
-  }
-  release_.notify_all();
-}
-
-void LoopbackServer::Serve() {
-  // One thread per connection: a connection the browser opens ahead and
-  // leaves idle must not hold up the others.
-  while (!stopping_) {
-    int client = accept(listener_, nullptr, nullptr);
-    if (client < 0) {
-      if (stopping_) break;
-      continue;
-    }
-    std::lock_guard lock(mutex_);
-    clients_.push_back(client);
-    connections_.emplace_back([this, client] { Answer(client); });
-  }
-  {
-    std::lock_guard lock(mutex_);
-    for (int client : clients_) shutdown(client, SHUT_RDWR);
-  }
-  for (auto& connection : connections_) connection.join();
-  for (int client : clients_) close(client);
-}
-
-void LoopbackServer::Answer(int client) {
-  std::string request;
-  char buffer[4096];
-  while (request.find("\r\n\r\n") == std::string::npos) {
-    ssize_t n = recv(client, buffer, sizeof buffer, 0);
-    if (n <= 0) return;
-    request.append(buffer, static_cast<size_t>(n));
-  }
-  std::string path;
-  size_t first = request.find(' ');
-  if (first != std::string::npos) path = request.substr(first + 1, request.find(' ', first + 1) - first - 1);
-  Response page;
-  bool found = false;
-  {
-    std::unique_lock lock(mutex_);
-    if (held_.count(path)) release_.wait(lock, [this] { return released_; });
-    auto it = pages_.find(path);
-    if (it != pages_.end()) {
-      page = it->second;
-      found = true;
-    }
-  }
-  // A slow server: the answer leaves only after its delay, or at the
-  // server's end.
-  if (page.delay_ms > 0) {
-    std::unique_lock lock(mutex_);
-    release_.wait_for(lock, std::chrono::milliseconds(page.delay_ms), [this] { return stopping_.load(); });
-  }
-  std::string response = std::string(found ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n") +
-                         "Content-Type: " + page.content_type + "\r\n" + page.extra_headers +
-                         "Content-Length: " + std::to_string(page.body.size()) +
-                         "\r\nConnection: close\r\n\r\n" + page.body;
-  size_t sent = 0;
-  while (sent < response.size()) {
-    ssize_t n = send(client, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;
-    sent += static_cast<size_t>(n);
-  }
-  shutdown(client, SHUT_WR);
-}
 
 void WebViewControl::Navigate(const Text& address) {
   webkit_web_view_load_uri(WebViewHarness::Get().view(), GbkToUtf8(address).c_str());

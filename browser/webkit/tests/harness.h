@@ -4,18 +4,14 @@
 // HTTP server on the loopback interface for pages that need a real origin.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <map>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "browser/browser_control.h"
 #include "browser/pause.h"
 #include "browser/webkit/webkit_engine.h"
+#include "testing/loopback_server.h"
 
 typedef struct _GtkWidget GtkWidget;
 
@@ -68,45 +64,6 @@ class WebViewHarness {
   TestWidgets* widgets_ = nullptr;
   WebKitEngine* engine_ = nullptr;
   bool load_finished_ = false;
-};
-
-// A tiny HTTP/1.0 server on 127.0.0.1 and a free port, serving fixed pages.
-class LoopbackServer {
- public:
-  LoopbackServer();
-  ~LoopbackServer();
-  int port() const { return port_; }
-  std::string Url(const std::string& path) const;
-  void AddPage(const std::string& path, const std::string& utf8_html);
-  // A page answered with its own content type and extra header lines, each
-  // ending in CR LF (for example "Content-Disposition: attachment\r\n"),
-  // delay_ms after it is asked for.
-  void AddResponse(const std::string& path, const std::string& content_type, const std::string& extra_headers,
-                   const std::string& body, int delay_ms = 0);
-  // A page whose answer waits until ReleaseHeldPages (or the server's end).
-  void AddHeldPage(const std::string& path, const std::string& utf8_html);
-  void ReleaseHeldPages();
-
- private:
-  void Serve();
-  void Answer(int client);
-  int listener_ = -1;
-  int port_ = 0;
-  std::mutex mutex_;
-  struct Response {
-    std::string content_type = "text/html; charset=utf-8";
-    std::string extra_headers;
-    std::string body;
-    int delay_ms = 0;
-  };
-  std::map<std::string, Response> pages_;
-  std::map<std::string, bool> held_;
-  bool released_ = false;
-  std::condition_variable release_;
-  std::atomic<bool> stopping_{false};
-  std::vector<int> clients_;
-  std::vector<std::thread> connections_;
-  std::thread thread_;
 };
 
 // The shell's browser widget over the harness's view: navigation starts a

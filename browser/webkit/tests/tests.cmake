@@ -3,7 +3,7 @@
 # in that one process, so each is one CTest entry.
 add_library(brevane_webkit_harness STATIC ${CMAKE_CURRENT_LIST_DIR}/harness.cpp)
 brevane_defaults(brevane_webkit_harness)
-target_link_libraries(brevane_webkit_harness PUBLIC brevane_webkit PkgConfig::WEBKIT)
+target_link_libraries(brevane_webkit_harness PUBLIC brevane_webkit brevane_loopback PkgConfig::WEBKIT)
 
 function(brevane_webkit_test name)
   add_executable(${name} ${ARGN})

@@ -69,25 +69,22 @@ class PageKeysTest : public ::testing::Test {
       return 0;
     });
     window_.SetBrowserHostHook([this](HWND container) {
-      site_ = new BrowserSite(container);
+      site_ = com::Ref<BrowserSite>::Adopt(new BrowserSite(container));
       page_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 20, container, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
     });
     window_.SetBrowserKeyHandler([this](MSG& msg) { return site_ && site_->TranslateKey(msg); });
     ASSERT_TRUE(window_.CreateAndShow());
-    ASSERT_NE(site_, nullptr);
+    ASSERT_TRUE(site_);
     ASSERT_NE(page_, nullptr);
-    IOleInPlaceFrame* frame = nullptr;
-    ASSERT_EQ(site_->QueryInterface(IID_IOleInPlaceFrame, reinterpret_cast<void**>(&frame)), S_OK);
+    const auto frame = site_.As<IOleInPlaceFrame>(IID_IOleInPlaceFrame);
+    ASSERT_TRUE(frame);
     frame->SetActiveObject(&active_, L"page");
-    frame->Release();
     Pump();
   }
   void TearDown() override {
-    if (site_) {
-      site_->Detach();
-      site_->Release();
-    }
+    if (site_) site_->Detach();
+    site_.Reset();
     EXPECT_EQ(active_.references, 1) << "the site must not keep the object after letting it go";
   }
 
@@ -102,7 +99,7 @@ class PageKeysTest : public ::testing::Test {
   }
 
   MainWindow window_;
-  BrowserSite* site_ = nullptr;
+  com::Ref<BrowserSite> site_;
   HWND page_ = nullptr;
   FakeActiveObject active_;
   int ended_ = 0;
@@ -147,12 +144,12 @@ TEST_F(PageKeysTest, EscapeInsideThePageStillClosesTheWindow) {
 }
 
 TEST(BrowserSiteDownloads, TheDownloadManagerTakesTheDownloadAndWritesNothing) {
-  auto* site = new BrowserSite(nullptr);
-  IServiceProvider* services = nullptr;
-  ASSERT_EQ(site->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services)), S_OK);
-  IDownloadManager* manager = nullptr;
-  ASSERT_EQ(services->QueryService(kDownloadManager, kDownloadManager, reinterpret_cast<void**>(&manager)), S_OK);
-  ASSERT_NE(manager, nullptr);
+  const auto site = com::Ref<BrowserSite>::Adopt(new BrowserSite(nullptr));
+  const auto services = site.As<IServiceProvider>(IID_IServiceProvider);
+  ASSERT_TRUE(services);
+  com::Ref<IDownloadManager> manager;
+  ASSERT_EQ(services->QueryService(kDownloadManager, kDownloadManager, manager.ReceiveVoid()), S_OK);
+  ASSERT_TRUE(manager);
 
   // A file moniker over a scratch file that exists: the download must
   // neither replace nor remove it.
@@ -164,48 +161,41 @@ TEST(BrowserSiteDownloads, TheDownloadManagerTakesTheDownloadAndWritesNothing) {
   DWORD written = 0;
   WriteFile(file, "keep", 4, &written, nullptr);
   CloseHandle(file);
-  IMoniker* moniker = nullptr;
-  ASSERT_EQ(CreateFileMoniker(path.c_str(), &moniker), S_OK);
-  IBindCtx* context = nullptr;
-  ASSERT_EQ(CreateBindCtx(0, &context), S_OK);
-  EXPECT_EQ(manager->Download(moniker, context, 0, 0, nullptr, nullptr, nullptr, CP_UTF8), S_OK);
+  com::Ref<IMoniker> moniker;
+  ASSERT_EQ(CreateFileMoniker(path.c_str(), moniker.Receive()), S_OK);
+  com::Ref<IBindCtx> context;
+  ASSERT_EQ(CreateBindCtx(0, context.Receive()), S_OK);
+  EXPECT_EQ(manager->Download(moniker.get(), context.get(), 0, 0, nullptr, nullptr, nullptr, CP_UTF8), S_OK);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
   EXPECT_EQ(data.nFileSizeLow, 4u);
   DeleteFileW(path.c_str());
-  context->Release();
-  moniker->Release();
-  manager->Release();
 
   // Other services are not offered.
-  IUnknown* other = nullptr;
-  EXPECT_EQ(services->QueryService(IID_IUnknown, IID_IUnknown, reinterpret_cast<void**>(&other)), E_NOINTERFACE);
-  EXPECT_EQ(other, nullptr);
-  services->Release();
+  com::Ref<IUnknown> other;
+  EXPECT_EQ(services->QueryService(IID_IUnknown, IID_IUnknown, other.ReceiveVoid()), E_NOINTERFACE);
+  EXPECT_FALSE(other);
 
   // The ambient download control: pictures load, ActiveX controls are
   // neither fetched nor run, no user interface.
-  IDispatch* ambient = nullptr;
-  ASSERT_EQ(site->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambient)), S_OK);
+  const auto ambient = site.As<IDispatch>(IID_IDispatch);
+  ASSERT_TRUE(ambient);
   DISPPARAMS none{};
-  VARIANT result;
-  VariantInit(&result);
-  ASSERT_EQ(ambient->Invoke(DISPID_AMBIENT_DLCONTROL, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr,
-                            nullptr),
+  com::Variant result;
+  ASSERT_EQ(ambient->Invoke(DISPID_AMBIENT_DLCONTROL, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.get(),
+                            nullptr, nullptr),
             S_OK);
-  ASSERT_EQ(result.vt, VT_I4);
-  const DWORD flags = static_cast<DWORD>(result.lVal);
+  ASSERT_EQ((*result).vt, VT_I4);
+  const DWORD flags = static_cast<DWORD>((*result).lVal);
   for (DWORD wanted : {DLCTL_DLIMAGES, DLCTL_NO_DLACTIVEXCTLS, DLCTL_NO_RUNACTIVEXCTLS, DLCTL_SILENT}) {
     EXPECT_EQ(flags & wanted, wanted) << std::hex << wanted;
   }
   for (DWORD unwanted : {DLCTL_NO_SCRIPTS, DLCTL_DOWNLOADONLY, DLCTL_FORCEOFFLINE}) {
     EXPECT_EQ(flags & unwanted, 0u) << std::hex << unwanted;
   }
-  EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr,
-                            nullptr),
+  EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.get(),
+                            nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
-  ambient->Release();
-  site->Release();
 }
 
 TEST(BrowserEventsDownloads, FileDownloadIsCancelledUnlessThePageIsShownInPlace) {
@@ -213,7 +203,7 @@ TEST(BrowserEventsDownloads, FileDownloadIsCancelledUnlessThePageIsShownInPlace)
     VARIANT_BOOL active_document;
     VARIANT_BOOL expected_cancel;
   };
-  auto* events = new BrowserEvents();
+  const auto events = com::Ref<BrowserEvents>::Adopt(new BrowserEvents());
   for (const Case& c : {Case{VARIANT_FALSE, VARIANT_TRUE}, Case{VARIANT_TRUE, VARIANT_FALSE}}) {
     VARIANT_BOOL cancel = VARIANT_FALSE;
     VARIANT arguments[2];
@@ -230,7 +220,6 @@ TEST(BrowserEventsDownloads, FileDownloadIsCancelledUnlessThePageIsShownInPlace)
     EXPECT_EQ(cancel, c.expected_cancel) << "active document " << c.active_document;
   }
   EXPECT_EQ(events->cancelled_downloads(), 1);
-  events->Release();
 }
 
 bool RunningUnderWine() {
@@ -262,22 +251,6 @@ TEST(WebBrowserHostControl, CreatedActivatedSetUpNavigatedAndTornDownWithTheWind
       OleUninitialize();
       GTEST_SKIP() << "this system has no WebBrowser control (CoCreateInstance or in-place activation failed)";
     }
-    IWebBrowser2* browser = host.browser();
-    VARIANT_BOOL value = VARIANT_FALSE;
-    ASSERT_EQ(browser->get_Silent(&value), S_OK);
-    EXPECT_EQ(value, VARIANT_TRUE);
-    ASSERT_EQ(browser->get_Offline(&value), S_OK);
-    EXPECT_EQ(value, VARIANT_TRUE);
-    ASSERT_EQ(browser->get_RegisterAsDropTarget(&value), S_OK);
-    if (RunningUnderWine()) {
-      // Wine's control keeps no drop-target state: its getter always
-      // answers false. The setter must still accept the value.
-      EXPECT_EQ(browser->put_RegisterAsDropTarget(VARIANT_TRUE), S_OK);
-    } else {
-      EXPECT_EQ(value, VARIANT_TRUE);
-    }
-    ASSERT_EQ(browser->get_RegisterAsBrowser(&value), S_OK);
-    EXPECT_EQ(value, VARIANT_FALSE);
     EXPECT_TRUE(host.events_connected());
     EXPECT_TRUE(host.has_active_object());
     // The control's own window lives in the container.
@@ -287,6 +260,18 @@ TEST(WebBrowserHostControl, CreatedActivatedSetUpNavigatedAndTornDownWithTheWind
     EXPECT_EQ(host.NavigateTo("about:blank"), S_OK);
     MSG msg;
     for (int i = 0; i < 50 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) DispatchMessageW(&msg);
+    // The settings, read back once the control has had its first
+    // navigation (before it, it may refuse Silent and Offline).
+    EXPECT_TRUE(host.settings_applied());
+    const BrowserSettings settings = host.ReadSettings();
+    EXPECT_TRUE(settings.silent);
+    EXPECT_TRUE(settings.offline);
+    // Wine's control keeps no drop-target state: its getter always answers
+    // false (its setter accepts the value).
+    if (!RunningUnderWine()) {
+      EXPECT_TRUE(settings.drop_target);
+    }
+    EXPECT_FALSE(settings.as_browser);
 
     host.Destroy();
     EXPECT_FALSE(host.created());

@@ -1,0 +1,119 @@
+// The real WebBrowser control as the suite's host, and what only a Windows
+// PC can show: the control's settings as it reads them back, what it does
+// with Offline set, and the document mode each fixture is shown in. These
+// are printed as "record:" lines (and kept as test properties) for the
+// expectations to be checked against.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "base/win32/com.h"
+#include "browser/late_binding.h"
+#include "browser/mshtml/tests/conformance_host.h"
+
+namespace brevane::conformance {
+
+RealControlHost::~RealControlHost() {
+  control_.Destroy();
+  if (window_) DestroyWindow(window_);
+  if (ole_) OleUninitialize();
+}
+
+bool RealControlHost::Start(std::string* why) {
+  // Wine without its HTML engine has no mshtml.dll to load; a real system
+  // always has one.
+  const com::Module html("mshtml.dll");
+  if (html.get() == nullptr) return *why = "mshtml.dll does not load", false;
+  if (first_.port() == 0 || second_.port() == 0) return *why = "no loopback socket", false;
+  ole_ = SUCCEEDED(OleInitialize(nullptr));
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  window_ = CreateWindowExW(0, L"STATIC", L"Brevane conformance", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE,
+                            0, 0, 820, 600, nullptr, nullptr, instance, nullptr);
+  HWND container = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 800, 560,
+                                   window_, nullptr, instance, nullptr);
+  if (container == nullptr) return *why = "no window", false;
+  if (!control_.Create(container)) return *why = "no WebBrowser control", false;
+  browser_.NavigateBrowser("about:blank");
+  if (browser_.WaitForPage(browser_.BrowserWindowHandle(), 10000) != 1)
+    return *why = "the control shows no page", false;
+  return true;
+}
+
+bool RealControlHost::Serve(const Fixture& fixture, const std::vector<ServedFile>& files) {
+  for (const ServedFile& file : files) {
+    const std::string type = ContentTypeOf(file.path, fixture.charset);
+    first_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
+    second_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
+  }
+  return true;
+}
+
+namespace {
+
+void Record(const std::string& name, const std::string& value) {
+  std::printf("record: %s: %s\n", name.c_str(), value.c_str());
+  std::fflush(stdout);
+  ::testing::Test::RecordProperty(name, value);
+}
+
+std::string Yes(bool value) { return value ? "yes" : "no"; }
+
+const char* kTableOf = "<html><body><table><tr><td>%s</td></tr></table></body></html>";
+
+std::string Page(const char* text) {
+  char page[200];
+  std::snprintf(page, sizeof page, kTableOf, text);
+  return page;
+}
+
+TEST(RealControl, RecordsWhatOnlyWindowsShows) {
+  RealControlHost* host = SuiteRealControl();
+  if (host == nullptr) GTEST_SKIP() << "no real control here: the suite ran against the document double";
+  BrowserOperations& browser = host->Operations();
+  const WindowHandle control = browser.BrowserWindowHandle();
+
+  // The settings after the first navigation: Microsoft documents each
+  // property as reading back what was set.
+  const win32::BrowserSettings settings = host->control().ReadSettings();
+  Record("settings", "Silent " + Yes(settings.silent) + ", Offline " + Yes(settings.offline) +
+                         ", RegisterAsDropTarget " + Yes(settings.drop_target) + ", RegisterAsBrowser " +
+                         Yes(settings.as_browser) + ", all taken " + Yes(host->control().settings_applied()));
+  EXPECT_TRUE(settings.silent);
+  EXPECT_TRUE(settings.offline);
+  EXPECT_TRUE(settings.drop_target);
+  EXPECT_FALSE(settings.as_browser);
+
+  // Offline: whether a page never visited loads, and whether a board
+  // visited again is fetched again or read from the cache.
+  testing::LoopbackServer& server = host->first_server();
+  server.AddPage("/offline/new.htm", Page("never visited"));
+  browser.NavigateBrowser(host->Origin() + "/offline/new.htm");
+  const bool loaded = browser.WaitForPage(control, 10000) == 1;
+  const bool shown = browser.ReadTableHtml(1).find("never visited") != std::string::npos;
+  Record("offline, page never visited", "loaded " + Yes(loaded) + ", shown " + Yes(shown) + ", requests " +
+                                            std::to_string(server.Requests("/offline/new.htm")));
+  server.AddPage("/offline/board.htm", Page("pass 1"));
+  browser.NavigateBrowser(host->Origin() + "/offline/board.htm");
+  browser.WaitForPage(control, 10000);
+  server.AddPage("/offline/board.htm", Page("pass 2"));
+  browser.NavigateBrowser(host->Origin() + "/offline/board.htm");
+  browser.WaitForPage(control, 10000);
+  const bool fresh = browser.ReadTableHtml(1).find("pass 2") != std::string::npos;
+  Record("offline, board visited twice", "second visit shows the new board " + Yes(fresh) + ", requests " +
+                                             std::to_string(server.Requests("/offline/board.htm")));
+
+  // The document mode of each fixture's entry page.
+  const std::string root = FixturesFolder() + "/pages";
+  for (const std::string& name : ListFixtures(root)) {
+    const Fixture fixture = LoadFixture(root, name);
+    host->Serve(fixture, FixtureFiles(fixture, host->Origin(), host->Other()));
+    browser.NavigateBrowser(host->Origin() + "/" + fixture.name + "/" + fixture.entry);
+    browser.WaitForPage(control, 10000);
+    const std::vector<DomRef>& documents = host->Binding().DocumentList;
+    const int64_t mode = documents.empty() ? 0 : GetInteger(documents.front(), "documentMode");
+    Record("documentMode " + name, std::to_string(mode));
+  }
+}
+
+}  // namespace
+}  // namespace brevane::conformance

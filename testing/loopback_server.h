@@ -1,0 +1,66 @@
+// A tiny HTTP/1.0 server on 127.0.0.1 and a free port, serving fixed pages
+// from a thread of its own (one more per connection), on POSIX sockets and
+// on Winsock alike. Tests serve forum-like pages from it: slow pages, pages
+// held until released, pages with header lines of their own, and a count of
+// how often each path was asked for.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace brevane::testing {
+
+class LoopbackServer {
+ public:
+  LoopbackServer();
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  // 0 when no socket could be opened.
+  int port() const { return port_; }
+  std::string Url(const std::string& path) const;
+  void AddPage(const std::string& path, const std::string& utf8_html);
+  // A page answered with its own content type and extra header lines, each
+  // ending in CR LF (for example "Content-Disposition: attachment\r\n"),
+  // delay_ms after it is asked for.
+  void AddResponse(const std::string& path, const std::string& content_type, const std::string& extra_headers,
+                   const std::string& body, int delay_ms = 0);
+  // A page whose answer waits until ReleaseHeldPages (or the server's end).
+  void AddHeldPage(const std::string& path, const std::string& utf8_html);
+  void ReleaseHeldPages();
+  // How many requests asked for the path (its query included) so far.
+  int Requests(const std::string& path);
+
+ private:
+  using Socket = std::intptr_t;
+  void Serve();
+  void Answer(Socket client);
+
+  Socket listener_ = -1;
+  int port_ = 0;
+  std::mutex mutex_;
+  struct Response {
+    std::string content_type = "text/html; charset=utf-8";
+    std::string extra_headers;
+    std::string body;
+    int delay_ms = 0;
+  };
+  std::map<std::string, Response> pages_;
+  std::map<std::string, bool> held_;
+  std::map<std::string, int> requests_;
+  bool released_ = false;
+  std::condition_variable release_;
+  std::atomic<bool> stopping_{false};
+  std::vector<Socket> clients_;
+  std::vector<std::thread> connections_;
+  std::thread thread_;
+};
+
+}  // namespace brevane::testing
