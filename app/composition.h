@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane::app {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "browser/operations.h"
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "browser/operations.h"
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 

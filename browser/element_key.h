@@ -12,7 +12,7 @@
 
 #include "browser/dom.h"
 #include "browser/limits.h"
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "browser/dom.h"
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 

@@ -47,12 +47,12 @@ Variant Call(const DomRef& object, std::string_view name, const std::vector<Vari
   return InvokeInOrder(object, name, args, {InvokeKind::kMethod}, nullptr);
 }
 
-int32_t LastComError() { return last_error; }
-void SetLastComError(int32_t code) { last_error = code; }
+int32_t LastDomError() { return last_error; }
+void SetLastDomError(int32_t code) { last_error = code; }
 
-Text LastComErrorText() { return ComErrorText(last_error); }
+Text LastDomErrorText() { return DomErrorText(last_error); }
 
-Text ComErrorText(int32_t code) {
+Text DomErrorText(int32_t code) {
   const char* meaning = nullptr;
   switch (code) {
     case dom_error::kOk: return {};

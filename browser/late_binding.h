@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "browser/dom.h"
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 
@@ -44,14 +44,14 @@ inline int64_t GetInteger(const DomRef& object, std::string_view name) {
 
 // The calling thread's failure code of the last late-bound call
 // (dom_error::kOk after a success).
-int32_t LastComError();
-void SetLastComError(int32_t code);
+int32_t LastDomError();
+void SetLastDomError(int32_t code);
 
 // A readable text for the calling thread's failure code; empty after a
 // success.
-Text LastComErrorText();
+Text LastDomErrorText();
 
 // The text for one failure code (empty for dom_error::kOk).
-Text ComErrorText(int32_t code);
+Text DomErrorText(int32_t code);
 
 }  // namespace brevane

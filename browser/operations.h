@@ -6,13 +6,10 @@
 
 #include <cstdint>
 
-#include "core/text/text.h"
+#include "base/text/text.h"
+#include "base/window_handle.h"
 
 namespace brevane {
-
-// A native window handle (an HWND on Windows, an entry of the shell's widget
-// table on Linux); 0 means none.
-using WindowHandle = std::intptr_t;
 
 class BrowserOperations {
  public:

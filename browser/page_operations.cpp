@@ -132,10 +132,10 @@ int32_t ClickButton(DocumentBinding& binding, Engine& engine, const Text& key, i
     button = ScanTag(documents, "button", parsed, state, /*direct_lookup=*/false, button_like);
   }
   // With nothing found the click goes to the empty object and records its
-  // failure, so LastComErrorText tells why nothing was pressed.
+  // failure, so LastDomErrorText tells why nothing was pressed.
   Call(button, "click");
   if (!button) return 0;
-  return LastComErrorText().empty() ? 1 : 0;
+  return LastDomErrorText().empty() ? 1 : 0;
 }
 
 }  // namespace brevane

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "browser/document_binding.h"
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "core/text/gbk_literals.h"
+#include "base/text/gbk_literals.h"
 #include "ui/names.h"
 
 namespace brevane {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/files.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane::files {
 namespace {

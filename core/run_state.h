@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 

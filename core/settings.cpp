@@ -3,8 +3,8 @@
 // read once at start-up.
 #include "core/core.h"
 #include "core/files.h"
-#include "core/text/charset.h"
-#include "core/text/gbk_literals.h"
+#include "base/text/charset.h"
+#include "base/text/gbk_literals.h"
 #include "ui/names.h"
 
 namespace brevane {

@@ -1,6 +1,6 @@
 #include "extras/announcement.h"
 
-#include "core/text/gbk_literals.h"
+#include "base/text/gbk_literals.h"
 #include "extras/charset.h"
 #include "ui/names.h"
 

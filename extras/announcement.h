@@ -9,7 +9,7 @@
 
 #include <functional>
 
-#include "core/text/text.h"
+#include "base/text/text.h"
 #include "extras/http.h"
 #include "ui/controls.h"
 

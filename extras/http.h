@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 

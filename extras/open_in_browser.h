@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 

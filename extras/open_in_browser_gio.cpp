@@ -1,7 +1,7 @@
 // Opening an address with the desktop's default handler for its URI scheme.
 #include <gio/gio.h>
 
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 #include "extras/open_in_browser.h"
 
 namespace brevane {

@@ -8,16 +8,13 @@
 
 #include "extras/open_in_browser.h"
 
+#include "base/text/wide.h"
+
 namespace brevane {
 
 void LaunchDefaultBrowser(const Text& address) {
-  std::wstring wide;
-  if (!address.empty()) {
-    const int n = MultiByteToWideChar(936, 0, address.data(), static_cast<int>(address.size()), nullptr, 0);
-    if (n <= 0) return;
-    wide.resize(static_cast<std::size_t>(n));
-    MultiByteToWideChar(936, 0, address.data(), static_cast<int>(address.size()), wide.data(), n);
-  }
+  const std::wstring wide = win32::WideFromGbk(address);
+  if (wide.empty() && !address.empty()) return;
   ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 

@@ -3,7 +3,7 @@
 // does not, the window is drawn in its plain look and both calls just return.
 #pragma once
 
-#include "browser/operations.h"
+#include "base/window_handle.h"
 
 namespace brevane {
 

@@ -1,6 +1,6 @@
 #include "testing/fake_controls.h"
 
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane::testing {
 namespace {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The one test command: installs what it needs, configures, builds and runs
-# every test: unit, engine, shell, WebKit and end-to-end tests of the Linux
+# every test: the layer check, unit, engine, shell, WebKit and end-to-end tests of the Linux
 # program (under Xvfb when there is no display), the Windows build with its
 # tests under Wine, and short fuzz runs.
 #
@@ -57,6 +57,8 @@ packages() { (cd build && cpack -B packages) && ls build/packages/*.deb; }
 windows() { with_display tools/test-windows.sh; }
 fuzz() { tools/fuzz.sh "$FUZZ_SECONDS"; }
 
+# Import arrows against the layer order (at most one allowed).
+step "Layers" tools/check-layers.py
 step "Linux build" linux_build || true
 if [ $status -eq 0 ]; then step "Linux tests" linux_tests; fi
 if [ $status -eq 0 ]; then step "Linux package" packages; fi

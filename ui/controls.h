@@ -8,7 +8,7 @@
 #include <string_view>
 #include <variant>
 
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 

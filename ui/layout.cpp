@@ -4,7 +4,7 @@
 #include <string>
 
 #include "config/endpoints.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 #include "ui/names.h"
 
 namespace brevane::layout {

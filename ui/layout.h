@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane::layout {
 

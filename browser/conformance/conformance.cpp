@@ -11,7 +11,7 @@
 #endif
 
 #include "browser/late_binding.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane::conformance {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "browser/document_binding.h"
 #include "browser/operations.h"
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane::conformance {
 

@@ -1,6 +1,6 @@
 #include "browser/conformance/memory_pages.h"
 
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane::conformance {
 

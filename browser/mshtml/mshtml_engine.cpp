@@ -1,5 +1,7 @@
 #include "browser/mshtml/mshtml_engine.h"
 
+#include "base/text/wide.h"
+
 #include <exdisp.h>
 #include <mshtml.h>
 #include <oleacc.h>
@@ -11,27 +13,9 @@
 namespace brevane::mshtml {
 namespace {
 
-constexpr UINT kCodePage = 936;
-
-std::wstring ToWide(std::string_view text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
+std::wstring ToWide(std::string_view text) { return win32::WideFromGbk(text); }
 Text FromWide(const wchar_t* wide, std::size_t length) {
-  if (wide == nullptr || length == 0) return Text();
-  const int n = WideCharToMultiByte(kCodePage, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return Text();
-  Text out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(kCodePage, 0, wide, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-  // A Text holds no zero byte: it ends at the first one.
-  const std::size_t zero = out.find('\0');
-  if (zero != Text::npos) out.resize(zero);
-  return out;
+  return wide == nullptr ? Text() : win32::GbkFromWide(std::wstring_view(wide, length));
 }
 
 WORD InvokeFlags(InvokeKind kind) {

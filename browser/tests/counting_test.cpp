@@ -126,7 +126,7 @@ TEST_F(CountingTest, TooFewButtonsClickNothing) {
   engine.ResetCalls();
   EXPECT_EQ(ClickButton(binding, engine, "7"), 0);
   EXPECT_TRUE(engine.clicks().empty());
-  EXPECT_NE(LastComErrorText(), "");
+  EXPECT_NE(LastDomErrorText(), "");
   // Six qualifying elements, none carrying 7, are not enough either.
   ShowAndBind("<input type=submit><input type=submit><input type=submit><button>a</button><button>b</button><button>c</button>");
   EXPECT_EQ(ClickButton(binding, engine, "7"), 0);
@@ -137,7 +137,7 @@ TEST_F(CountingTest, FailedClickReportsZero) {
   ShowAndBind("<input type=submit id=s>");
   engine.DisableMember("click");
   EXPECT_EQ(ClickButton(binding, engine, "1"), 0);
-  EXPECT_NE(LastComErrorText(), "");
+  EXPECT_NE(LastDomErrorText(), "");
 }
 
 TEST_F(CountingTest, SubmitClickSubmitsTheLoginForm) {

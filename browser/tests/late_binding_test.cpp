@@ -96,8 +96,8 @@ TEST(LateBindingTest, ReadFallsBackFromPropertyToMethod) {
   auto object = std::make_shared<KindRecorder>(std::vector<InvokeKind>{InvokeKind::kMethod});
   EXPECT_EQ(Get(object, "item").ToText(), "item");
   EXPECT_EQ(object->tried, (std::vector<InvokeKind>{InvokeKind::kPropertyGet, InvokeKind::kMethod}));
-  EXPECT_EQ(LastComError(), dom_error::kOk);
-  EXPECT_EQ(LastComErrorText(), "");
+  EXPECT_EQ(LastDomError(), dom_error::kOk);
+  EXPECT_EQ(LastDomErrorText(), "");
 }
 
 TEST(LateBindingTest, WriteTriesPutThenPutByReferenceThenMethod) {
@@ -116,29 +116,29 @@ TEST(LateBindingTest, WriteTriesPutThenPutByReferenceThenMethod) {
 TEST(LateBindingTest, FailuresRecordACodeThatTheNextSuccessClears) {
   auto refusing = std::make_shared<KindRecorder>(std::vector<InvokeKind>{});
   EXPECT_TRUE(Get(refusing, "x").IsEmpty());
-  EXPECT_EQ(LastComError(), dom_error::kMemberNotFound);
-  EXPECT_NE(LastComErrorText(), "");
+  EXPECT_EQ(LastDomError(), dom_error::kMemberNotFound);
+  EXPECT_NE(LastDomErrorText(), "");
   EXPECT_FALSE(Put(refusing, "x", Variant(int32_t{1})));
 
   // An empty object yields empty along a whole chain.
   EXPECT_TRUE(Call(Get(DomRef(), "body").ToObject(), "click").IsEmpty());
-  EXPECT_EQ(LastComError(), dom_error::kNoObject);
-  EXPECT_NE(LastComErrorText(), "");
+  EXPECT_EQ(LastDomError(), dom_error::kNoObject);
+  EXPECT_NE(LastDomErrorText(), "");
 
   auto accepting = std::make_shared<KindRecorder>(std::vector<InvokeKind>{InvokeKind::kMethod});
   Call(accepting, "click");
-  EXPECT_EQ(LastComErrorText(), "");
+  EXPECT_EQ(LastDomErrorText(), "");
 }
 
 TEST(LateBindingTest, FailureCodeBelongsToTheCallingThread) {
   Call(DomRef(), "click");
-  ASSERT_NE(LastComError(), dom_error::kOk);
+  ASSERT_NE(LastDomError(), dom_error::kOk);
   int32_t other_thread = -1;
-  std::thread([&] { other_thread = LastComError(); }).join();
+  std::thread([&] { other_thread = LastDomError(); }).join();
   EXPECT_EQ(other_thread, dom_error::kOk);
-  EXPECT_NE(LastComError(), dom_error::kOk);
-  EXPECT_EQ(ComErrorText(dom_error::kOk), "");
-  EXPECT_NE(ComErrorText(0x12345), "");
+  EXPECT_NE(LastDomError(), dom_error::kOk);
+  EXPECT_EQ(DomErrorText(dom_error::kOk), "");
+  EXPECT_NE(DomErrorText(0x12345), "");
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST_F(MemoryEngineTest, AnswersMembersWithoutRegardToCase) {
   // A member the element does not have fails both ways.
   engine.ResetCalls();
   EXPECT_TRUE(Get(paragraph, "href").IsEmpty());
-  EXPECT_EQ(LastComError(), dom_error::kUnknownName);
+  EXPECT_EQ(LastDomError(), dom_error::kUnknownName);
   EXPECT_EQ(engine.calls(), 2);
 }
 
@@ -129,7 +129,7 @@ TEST_F(MemoryEngineTest, DisabledMembersFailLikeAMissingFeature) {
   ShowAndBind("<p class=c>x</p>");
   engine.DisableMember("getElementsByClassName");
   EXPECT_TRUE(Call(binding.BoundDocument, "getElementsByClassName", {Text("c")}).IsEmpty());
-  EXPECT_EQ(LastComError(), dom_error::kUnknownName);
+  EXPECT_EQ(LastDomError(), dom_error::kUnknownName);
 }
 
 }  // namespace

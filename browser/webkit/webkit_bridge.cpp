@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "browser/webkit/script_world.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/core.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 #include "testing/fake_controls.h"
 #include "testing/scripted_browser.h"
 #include "testing/virtual_clock.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/text/gbk_literals.h"
+#include "base/text/gbk_literals.h"
 #include "extras/announcement.h"
 #include "extras/charset.h"
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "config/endpoints.h"
-#include "core/text/charset.h"
-#include "core/text/gbk_literals.h"
+#include "base/text/charset.h"
+#include "base/text/gbk_literals.h"
 #include "extras/contact.h"
 #include "testing/fake_controls.h"
 #include "ui/names.h"

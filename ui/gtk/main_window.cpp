@@ -8,7 +8,7 @@
 #include "browser/address.h"
 #include "browser/dom.h"
 #include "browser/webkit/webkit_engine.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 #include "ui/gtk/window_thread.h"
 #include "ui/names.h"
 

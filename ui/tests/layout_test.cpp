@@ -6,8 +6,8 @@
 #include <string>
 
 #include "config/endpoints.h"
-#include "core/text/charset.h"
-#include "core/text/text.h"
+#include "base/text/charset.h"
+#include "base/text/text.h"
 #include "ui/bindings.h"
 #include "ui/names.h"
 

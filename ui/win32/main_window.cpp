@@ -5,7 +5,7 @@
 
 #include "ui/names.h"
 #include "ui/win32/fonts_win32.h"
-#include "ui/win32/text_win32.h"
+#include "base/text/wide.h"
 
 namespace brevane::win32 {
 

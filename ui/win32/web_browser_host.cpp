@@ -8,7 +8,7 @@
 
 #include <utility>
 
-#include "ui/win32/text_win32.h"
+#include "base/text/wide.h"
 
 namespace brevane::win32 {
 namespace {

@@ -1,5 +1,7 @@
 #include "browser/mshtml/tests/document_double.h"
 
+#include "base/text/wide.h"
+
 #include "base/win32/com.h"
 
 #include "browser/mshtml/mshtml_engine.h"
@@ -20,8 +22,6 @@
 namespace brevane::mshtml::testing {
 namespace {
 
-constexpr UINT kCodePage = 936;
-
 // Asked of an object to learn whether it is one of the double's.
 // {6E0B5C0A-3D52-4B8E-9F1A-2C7D4E6B8A10}
 constexpr GUID kDoubleObjectIid = {0x6e0b5c0a, 0x3d52, 0x4b8e, {0x9f, 0x1a, 0x2c, 0x7d, 0x4e, 0x6b, 0x8a, 0x10}};
@@ -30,12 +30,7 @@ constexpr GUID kDoubleObjectIid = {0x6e0b5c0a, 0x3d52, 0x4b8e, {0x9f, 0x1a, 0x2c
 constexpr CLSID kUnmarshalClass = {0x6e0b5c0b, 0x3d52, 0x4b8e, {0x9f, 0x1a, 0x2c, 0x7d, 0x4e, 0x6b, 0x8a, 0x10}};
 
 Text FromWide(const wchar_t* wide, std::size_t length) {
-  if (wide == nullptr || length == 0) return Text();
-  const int n = WideCharToMultiByte(kCodePage, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return Text();
-  Text out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(kCodePage, 0, wide, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-  return out;
+  return wide == nullptr ? Text() : win32::GbkFromWide(std::wstring_view(wide, length));
 }
 
 // Member names and their identifiers, shared by every object: one name

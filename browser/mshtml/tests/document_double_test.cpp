@@ -21,7 +21,7 @@
 #include "browser/document_browser.h"
 #include "browser/late_binding.h"
 #include "browser/mshtml/mshtml_engine.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 #include "testing/virtual_clock.h"
 
 namespace brevane::mshtml::testing {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "browser/late_binding.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane::mshtml {
 namespace {
@@ -91,7 +91,7 @@ TEST(MshtmlEngine, MembersAreCalledByNameWithTheirArgumentsInOrder) {
   // A method read through the late-bound fallbacks: get fails, the method runs.
   const Text joined = Call(object, "JOIN", {Variant("a"), Variant(Utf8ToGbk("中")), Variant("z")}).ToText();
   EXPECT_EQ(joined, "a" + Utf8ToGbk("中") + "z");
-  EXPECT_EQ(LastComError(), dom_error::kOk);
+  EXPECT_EQ(LastDomError(), dom_error::kOk);
 
   // A put carries the property-put named argument; the value reads back.
   EXPECT_TRUE(Put(object, "value", Variant(Utf8ToGbk("回帖内容"))));
@@ -109,10 +109,10 @@ TEST(MshtmlEngine, FailuresComeBackAsTheirCodes) {
   EXPECT_EQ(object->Invoke("nosuchmember", InvokeKind::kPropertyGet, {}, &result),
             static_cast<int32_t>(DISP_E_UNKNOWNNAME));
   EXPECT_TRUE(Get(object, "nosuchmember").IsEmpty());
-  EXPECT_EQ(LastComError(), static_cast<int32_t>(DISP_E_UNKNOWNNAME));
+  EXPECT_EQ(LastDomError(), static_cast<int32_t>(DISP_E_UNKNOWNNAME));
   // A member that refuses every way of calling it.
   EXPECT_TRUE(Get(object, "child").IsEmpty());
-  EXPECT_NE(LastComError(), dom_error::kOk);
+  EXPECT_NE(LastDomError(), dom_error::kOk);
 }
 
 TEST(MshtmlEngine, ObjectsAreWrappedAndHoldTheirReference) {

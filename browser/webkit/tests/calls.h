@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "browser/dom.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane::testing {
 

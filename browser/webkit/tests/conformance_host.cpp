@@ -9,7 +9,7 @@
 #include "browser/conformance/conformance.h"
 #include "browser/document_browser.h"
 #include "browser/webkit/tests/harness.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane::conformance {
 namespace {

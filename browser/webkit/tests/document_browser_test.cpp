@@ -8,7 +8,7 @@
 #include "browser/document_browser.h"
 #include "browser/webkit/tests/calls.h"
 #include "browser/webkit/tests/harness.h"
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane::testing {
 

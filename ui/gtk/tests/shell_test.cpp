@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "browser/dom.h"
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 #include "ui/gtk/gtk_pause.h"
 #include "ui/gtk/main_window.h"
 #include "ui/gtk/window_thread.h"

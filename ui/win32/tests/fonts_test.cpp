@@ -13,7 +13,7 @@
 
 #include "ui/layout.h"
 #include "ui/win32/main_window.h"
-#include "ui/win32/text_win32.h"
+#include "base/text/wide.h"
 
 namespace brevane::win32 {
 namespace {

@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 #include "ui/names.h"
 #include "ui/worker_proxies.h"
 #include "ui/win32/pause_win32.h"
-#include "ui/win32/text_win32.h"
+#include "base/text/wide.h"
 #include "ui/win32/window_thread.h"
 
 namespace brevane::win32 {

@@ -1,4 +1,4 @@
-#include "ui/win32/text_win32.h"
+#include "base/text/wide.h"
 
 #include <windows.h>
 

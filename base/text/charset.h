@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 namespace brevane {
 

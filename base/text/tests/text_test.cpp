@@ -1,9 +1,9 @@
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 #include <gtest/gtest.h>
 
-#include "core/text/charset.h"
-#include "core/text/gbk_literals.h"
+#include "base/text/charset.h"
+#include "base/text/gbk_literals.h"
 
 namespace brevane {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/text/text.h"
+#include "base/text/text.h"
 
 #include <cstring>
 

@@ -8,7 +8,7 @@
 // outside GBK is then dropped.
 #include <windows.h>
 
-#include "core/text/charset.h"
+#include "base/text/charset.h"
 
 namespace brevane {
 namespace {

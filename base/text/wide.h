@@ -1,0 +1,19 @@
+// The program's one conversion between its GBK texts and Windows' UTF-16
+// (code page 936), used by the shell's W functions, the MSHTML engine's
+// BSTRs and the desktop's browser: Chinese shows whatever the system's
+// locale is. The window definition's UTF-8 captions go through UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/text/text.h"
+
+namespace brevane::win32 {
+
+std::wstring WideFromGbk(std::string_view gbk);
+// A text ends at its first zero character either way.
+Text GbkFromWide(std::wstring_view wide);
+std::wstring WideFromUtf8(std::string_view utf8);
+
+}  // namespace brevane::win32
