@@ -24,7 +24,7 @@
 #include "ui/worker_proxies.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/pause_win32.h"
-#include "ui/win32/web_browser_host.h"
+#include "browser/mshtml/web_browser_host.h"
 #include "ui/win32/window_thread.h"
 
 namespace brevane::app {

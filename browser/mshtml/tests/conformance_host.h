@@ -12,7 +12,7 @@
 #include "browser/mshtml/mshtml_engine.h"
 #include "testing/loopback_server.h"
 #include "ui/win32/pause_win32.h"
-#include "ui/win32/web_browser_host.h"
+#include "browser/mshtml/web_browser_host.h"
 
 namespace brevane::conformance {
 

@@ -1,4 +1,4 @@
-#include "ui/win32/web_browser_host.h"
+#include "browser/mshtml/web_browser_host.h"
 
 #include <downloadmgr.h>
 #include <exdisp.h>

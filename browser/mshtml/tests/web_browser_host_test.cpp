@@ -3,7 +3,7 @@
 // Tab hold elsewhere; downloads are refused on every road the control
 // offers; and the real control under Wine, created, in-place activated,
 // set up, navigated and torn down with its window. Needs a display.
-#include "ui/win32/web_browser_host.h"
+#include "browser/mshtml/web_browser_host.h"
 
 #include <downloadmgr.h>
 #include <exdisp.h>
