@@ -22,7 +22,7 @@
 #include "ui/gtk/main_window.h"
 #include "ui/gtk/window_thread.h"
 #include "ui/names.h"
-#include "ui/worker_proxies.h"
+#include "app/worker_proxies.h"
 
 namespace brevane::app {
 namespace {

@@ -21,7 +21,7 @@
 #include "extras/open_in_browser.h"
 #include "extras/skin.h"
 #include "ui/names.h"
-#include "ui/worker_proxies.h"
+#include "app/worker_proxies.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/pause_win32.h"
 #include "browser/mshtml/web_browser_host.h"

@@ -49,7 +49,7 @@ auto RunOnWindowThread(F&& f) -> std::invoke_result_t<F> {
   }
 }
 
-// The hand-over the login worker's proxies (ui/worker_proxies.h) use.
+// The hand-over the login worker's proxies (app/worker_proxies.h) use.
 inline void HandOverToWindowThread(const std::function<void()>& call) { RunOnWindowThread(call); }
 
 // Queues f to the window thread and returns at once.

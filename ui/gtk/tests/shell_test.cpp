@@ -15,7 +15,7 @@
 #include "ui/gtk/window_thread.h"
 #include "ui/layout.h"
 #include "ui/names.h"
-#include "ui/worker_proxies.h"
+#include "app/worker_proxies.h"
 
 namespace brevane::gtk {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "base/text/charset.h"
 #include "ui/names.h"
-#include "ui/worker_proxies.h"
+#include "app/worker_proxies.h"
 #include "ui/win32/pause_win32.h"
 #include "base/text/wide.h"
 #include "ui/win32/window_thread.h"
