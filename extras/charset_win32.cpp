@@ -19,6 +19,8 @@
 #include "extras/charset.h"
 #include "extras/charset_win32.h"
 
+#include "base/text/wide.h"
+
 namespace brevane {
 namespace {
 
@@ -68,14 +70,7 @@ bool EncodeGb18030(std::wstring_view wide, std::string* out) {
     if (c < 0xD800 || c > 0xDFFF) continue;
     if (c > 0xDBFF || i + 1 >= wide.size() || wide[i + 1] < 0xDC00 || wide[i + 1] > 0xDFFF) return false;
     if (!Encode(wide.substr(run, i - run), kGbk, out)) return false;
-    uint32_t linear = ((static_cast<uint32_t>(c) - 0xD800) << 10) + (static_cast<uint32_t>(wide[i + 1]) - 0xDC00);
-    const char b4 = static_cast<char>(0x30 + linear % 10);
-    linear /= 10;
-    const char b3 = static_cast<char>(0x81 + linear % 126);
-    linear /= 126;
-    const char b2 = static_cast<char>(0x30 + linear % 10);
-    const char b1 = static_cast<char>(0x90 + linear / 10);
-    out->append({b1, b2, b3, b4});
+    win32::AppendGb18030Supplementary(c, wide[i + 1], out);
     ++i;
     run = i + 1;
   }

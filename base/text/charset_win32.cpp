@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "base/text/charset.h"
+#include "base/text/wide.h"
 
 namespace brevane {
 namespace {
@@ -109,14 +110,7 @@ Text EncodeGb18030(const std::wstring& wide) {
       continue;
     }
     EncodeGbkLenient(std::wstring_view(wide).substr(run, i - run), &out);
-    uint32_t linear = ((static_cast<uint32_t>(c) - 0xD800) << 10) + (static_cast<uint32_t>(wide[i + 1]) - 0xDC00);
-    const char b4 = static_cast<char>(0x30 + linear % 10);
-    linear /= 10;
-    const char b3 = static_cast<char>(0x81 + linear % 126);
-    linear /= 126;
-    const char b2 = static_cast<char>(0x30 + linear % 10);
-    const char b1 = static_cast<char>(0x90 + linear / 10);
-    out.append({b1, b2, b3, b4});
+    win32::AppendGb18030Supplementary(c, wide[i + 1], &out);
     ++i;
     run = i + 1;
   }

@@ -16,4 +16,9 @@ std::wstring WideFromGbk(std::string_view gbk);
 Text GbkFromWide(std::wstring_view wide);
 std::wstring WideFromUtf8(std::string_view utf8);
 
+// Appends the four bytes GB18030 gives a character beyond the basic plane,
+// from its surrogate pair (GB18030 maps those by a formula, so no code page
+// is needed for them).
+void AppendGb18030Supplementary(wchar_t high, wchar_t low, std::string* out);
+
 }  // namespace brevane::win32

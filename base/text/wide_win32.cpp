@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace brevane::win32 {
 namespace {
 
@@ -34,5 +36,16 @@ Text GbkFromWide(std::wstring_view wide) {
 }
 
 std::wstring WideFromUtf8(std::string_view utf8) { return ToWide(utf8, CP_UTF8); }
+
+void AppendGb18030Supplementary(wchar_t high, wchar_t low, std::string* out) {
+  uint32_t linear = ((static_cast<uint32_t>(high) - 0xD800) << 10) + (static_cast<uint32_t>(low) - 0xDC00);
+  const char b4 = static_cast<char>(0x30 + linear % 10);
+  linear /= 10;
+  const char b3 = static_cast<char>(0x81 + linear % 126);
+  linear /= 126;
+  const char b2 = static_cast<char>(0x30 + linear % 10);
+  const char b1 = static_cast<char>(0x90 + linear / 10);
+  out->append({b1, b2, b3, b4});
+}
 
 }  // namespace brevane::win32
