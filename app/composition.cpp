@@ -6,23 +6,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <thread>
 
+#include "app/program.h"
 #include "app/routines.h"
 #include "browser/browser_control.h"
 #include "browser/document_browser.h"
 #include "browser/webkit/webkit_engine.h"
-#include "core/core.h"
-#include "core/startup.h"
-#include "extras/announcement.h"
-#include "extras/http.h"
-#include "extras/open_in_browser.h"
-#include "extras/skin.h"
 #include "ui/gtk/gtk_pause.h"
 #include "ui/gtk/main_window.h"
 #include "ui/gtk/window_thread.h"
 #include "ui/names.h"
-#include "app/worker_proxies.h"
 
 namespace brevane::app {
 namespace {
@@ -51,17 +44,13 @@ class ShellBrowserControl : public BrowserControl {
 };
 
 // Everything that lives as long as the window.
-struct Program {
+struct Parts {
   gtk::GtkPause pause;
   std::unique_ptr<gtk::MainWindow> window;
   std::unique_ptr<ShellWidgets> widgets;
   std::unique_ptr<ShellBrowserControl> browser_control;
   std::unique_ptr<WebKitEngine> engine;
   std::unique_ptr<DocumentBrowser> browser;
-  std::unique_ptr<Core> core;
-  std::unique_ptr<HttpFetcher> http;
-  std::unique_ptr<Announcements> announcements;
-  Text login_url;
 };
 
 // Ends the process at once with exit code 0. Settings are written on every
@@ -94,48 +83,27 @@ int RunProgram(const Endpoints& endpoints) {
     std::fprintf(stderr, "brevane: cannot open the display\n");
     return 1;
   }
-  static Program p;  // lives until the process ends
-  p.login_url = endpoints.login_url;
-  Startup startup;
-
-  startup.prepare_skin_library = [] { PrepareSkinLibrary(); };
-  startup.create_window = [&] {
+  static Parts p;  // lives until the process ends
+  static Program program(endpoints);
+  PlatformParts parts;
+  parts.create_window = [] {
     p.window = std::make_unique<gtk::MainWindow>();
     p.widgets = std::make_unique<ShellWidgets>(*p.window);
     p.browser_control = std::make_unique<ShellBrowserControl>(*p.window);
     p.engine = std::make_unique<WebKitEngine>(*p.widgets);
     p.browser = std::make_unique<DocumentBrowser>(*p.browser_control, *p.engine, p.pause);
-    CoreEdges edges;
-    edges.open_in_browser = [](const Text& address) { OpenInBrowser(address); };
-    edges.settings_directory = SettingsDirectory();
-    edges.login_url = endpoints.login_url;
-    p.core = std::make_unique<Core>(*p.window, *p.browser, std::move(edges));
-    p.http = MakeHttpFetcher();
-    p.announcements = std::make_unique<Announcements>(
-        *p.window, *p.http, [](const Text& address) { OpenInBrowser(address); }, endpoints.announcement_url);
+    program.Assemble(*p.window, *p.browser);
     p.window->SetPictureDecoder(DecodeForBanner);
-    p.window->SetRoutineRunner([&startup](Routine routine, const gtk::EventArgs&) {
-      return RunRoutine(routine, {&startup, p.core.get(), p.announcements.get()});
-    });
+    p.window->SetRoutineRunner(program.Runner());
     p.window->CreateAndShow();
   };
-  startup.run_event_loop = [] {
+  parts.run_event_loop = [] {
     while (!p.window->closed()) g_main_context_iteration(nullptr, TRUE);
   };
-  startup.apply_skin = [] { ApplySkin(p.window->Handle(names::kMainWindow)); };
-  startup.show_announcement = [] { p.announcements->ShowAnnouncement(); };
-  startup.load_settings = [] { p.core->LoadSettings(); };
-  startup.start_login_worker = [] {
-    // The login runs once on its own thread; every control and browser call
-    // it makes is handed to the window thread. Nobody waits for it.
-    std::thread([] {
-      WorkerControls controls(*p.window, gtk::HandOverToWindowThread);
-      WorkerBrowser browser(*p.browser, gtk::HandOverToWindowThread);
-      ForumLogin(controls, browser, p.login_url);
-    }).detach();
-  };
-  startup.end_program = [] { EndProgram(); };
-  startup.ProgramStart();
+  parts.main_window = [] { return p.window->Handle(names::kMainWindow); };
+  parts.hand_over = HandOverToWindowThread;
+  parts.end_program = [] { EndProgram(); };
+  program.Start(std::move(parts));
   EndProgram();
 }
 

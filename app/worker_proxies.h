@@ -14,28 +14,11 @@
 
 #include "browser/operations.h"
 #include "ui/controls.h"
+#include "ui/window_thread.h"
 
 namespace brevane {
 
-// Runs a call on the window thread and returns when it has run. Each shell
-// supplies its own (GLib's main context, a Win32 hand-over window).
-using HandOver = std::function<void(const std::function<void()>& call)>;
-
 namespace detail {
-// Runs f through the hand-over and returns its result.
-template <typename F>
-auto HandOverCall(const HandOver& hand_over, F&& f) -> std::invoke_result_t<F> {
-  using R = std::invoke_result_t<F>;
-  if constexpr (std::is_void_v<R>) {
-    hand_over([&f] { f(); });
-  } else {
-    std::optional<R> result;
-    hand_over([&f, &result] { result.emplace(f()); });
-    // A hand-over that could not run the call leaves the type's empty value.
-    return result ? std::move(*result) : R{};
-  }
-}
-
 // What both proxies share: the hand-over and a call through it.
 class HandsOver {
  protected:

@@ -1,23 +1,35 @@
 #include "ui/gtk/window_thread.h"
 
+#include <glib.h>
+
 #include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
-namespace brevane::gtk {
+namespace brevane {
 namespace {
 
 std::atomic<std::thread::id> g_window_thread{};
 
-gboolean RunHandOver(gpointer data) {
-  // The idle source owns one reference to the hand-over record.
-  auto* hand_over = static_cast<std::shared_ptr<detail::HandOver>*>(data);
-  (*hand_over)->call();
+struct Waiting {
+  std::function<void()> call;
+  std::mutex mutex;
+  std::condition_variable done_signal;
+  bool done = false;
+};
+
+gboolean RunWaiting(gpointer data) {
+  // The idle source owns one reference to the record.
+  auto* waiting = static_cast<std::shared_ptr<Waiting>*>(data);
+  (*waiting)->call();
   {
-    std::lock_guard<std::mutex> lock((*hand_over)->mutex);
-    (*hand_over)->done = true;
+    std::lock_guard<std::mutex> lock((*waiting)->mutex);
+    (*waiting)->done = true;
   }
-  (*hand_over)->done_signal.notify_one();
-  delete hand_over;
+  (*waiting)->done_signal.notify_one();
+  delete waiting;
   return G_SOURCE_REMOVE;
 }
 
@@ -30,20 +42,24 @@ gboolean RunPosted(gpointer data) {
 
 }  // namespace
 
-void MarkWindowThread() { g_window_thread = std::this_thread::get_id(); }
-
 bool OnWindowThread() { return g_window_thread.load() == std::this_thread::get_id(); }
 
-namespace detail {
-void QueueAndWait(const std::shared_ptr<HandOver>& hand_over) {
-  g_idle_add_full(G_PRIORITY_DEFAULT, RunHandOver, new std::shared_ptr<HandOver>(hand_over), nullptr);
-  std::unique_lock<std::mutex> lock(hand_over->mutex);
-  hand_over->done_signal.wait(lock, [&] { return hand_over->done; });
+void HandOverToWindowThread(const std::function<void()>& call) {
+  if (OnWindowThread()) return call();
+  auto waiting = std::make_shared<Waiting>();
+  waiting->call = call;
+  g_idle_add_full(G_PRIORITY_DEFAULT, RunWaiting, new std::shared_ptr<Waiting>(waiting), nullptr);
+  std::unique_lock<std::mutex> lock(waiting->mutex);
+  waiting->done_signal.wait(lock, [&] { return waiting->done; });
 }
-}  // namespace detail
+
+namespace gtk {
+
+void MarkWindowThread() { g_window_thread = std::this_thread::get_id(); }
 
 void PostToWindowThread(std::function<void()> f) {
   g_idle_add_full(G_PRIORITY_DEFAULT, RunPosted, new std::function<void()>(std::move(f)), nullptr);
 }
 
-}  // namespace brevane::gtk
+}  // namespace gtk
+}  // namespace brevane

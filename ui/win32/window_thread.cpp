@@ -4,7 +4,8 @@
 
 #include <atomic>
 
-namespace brevane::win32 {
+namespace brevane {
+namespace win32 {
 namespace {
 
 constexpr UINT kRunCall = WM_APP + 0x43;
@@ -38,15 +39,16 @@ bool MarkWindowThread() {
   return true;
 }
 
-bool OnWindowThread() { return g_window_thread.load() == GetCurrentThreadId(); }
+}  // namespace win32
 
-namespace detail {
+bool OnWindowThread() { return win32::g_window_thread.load() == GetCurrentThreadId(); }
 
-bool SendToWindowThread(const std::function<void()>& call) {
-  HWND window = g_hand_over.load();
-  if (window == nullptr) return false;
-  return SendMessageW(window, kRunCall, 0, reinterpret_cast<LPARAM>(&call)) == 1;
+void HandOverToWindowThread(const std::function<void()>& call) {
+  HWND window = win32::g_hand_over.load();
+  if (OnWindowThread() || window == nullptr ||
+      SendMessageW(window, win32::kRunCall, 0, reinterpret_cast<LPARAM>(&call)) != 1) {
+    call();
+  }
 }
 
-}  // namespace detail
-}  // namespace brevane::win32
+}  // namespace brevane
