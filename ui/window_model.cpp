@@ -184,7 +184,7 @@ void WindowModel::OnFrameTimer(int index) {
   }
   e.frame = (e.frame + 1) % e.frames.size();
   native_.ShowFrame(e);
-  native_.SetFrameTimer(e, PlayedFrameDelay(e.frames[e.frame].delay_ms));
+  native_.SetFrameTimer(e, shell::PlayedFrameDelay(e.frames[e.frame].delay_ms));
 }
 
 void WindowModel::WriteCaption(Entry& e, const Text& text) {
@@ -225,7 +225,7 @@ void WindowModel::WritePicture(Entry& e, const Text& bytes) {
     }
   }
   native_.ShowPicture(e);
-  if (e.frames.size() > 1) native_.SetFrameTimer(e, PlayedFrameDelay(e.frames.front().delay_ms));
+  if (e.frames.size() > 1) native_.SetFrameTimer(e, shell::PlayedFrameDelay(e.frames.front().delay_ms));
 }
 
 void WindowModel::WriteControlProperty(std::string_view control, int property, const PropertyValue& value) {

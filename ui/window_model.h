@@ -89,10 +89,6 @@ class NativeWindow {
   virtual void Post(std::function<void()> call) = 0;
 };
 
-// How long an animation frame stays on the screen: a delay of 10 ms or less
-// (none given, or too short to see) plays as 100 ms, as browsers play it.
-constexpr int PlayedFrameDelay(int delay_ms) { return delay_ms > 10 ? delay_ms : 100; }
-
 class WindowModel : public Controls {
  public:
   explicit WindowModel(NativeWindow& native);
