@@ -5,12 +5,10 @@
 #include <algorithm>
 #include <string>
 
-#include "browser/address.h"
-#include "browser/dom.h"
 #include "browser/webkit/webkit_engine.h"
 #include "core/text/charset.h"
+#include "ui/gtk/widget_parts.h"
 #include "ui/gtk/window_thread.h"
-#include "ui/names.h"
 
 namespace brevane::gtk {
 
@@ -25,162 +23,18 @@ struct MainWindow::Widgets {
   std::string caption;          // labels: the caption they draw (UTF-8)
   // List box: the selection last reported (GTK also reports non-changes).
   int32_t reported_selection = -1;
-  // Picture box: the frames as surfaces, and scaled to the box's size on
-  // first draw, so a frame change costs one copy, not a filtered scaling.
-  std::vector<cairo_surface_t*> frames, scaled;
-  int scaled_width = 0, scaled_height = 0;
+  FrameSurfaces frames;  // picture box
   guint timer = 0;
 
   GtkWidget* target() const { return inner != nullptr ? inner : widget; }
-  ~Widgets() { ClearFrames(); }
-  static void Clear(std::vector<cairo_surface_t*>& surfaces) {
-    for (cairo_surface_t* s : surfaces) cairo_surface_destroy(s);
-    surfaces.clear();
-  }
-  void ClearFrames() {
+  void StopTimer() {
     if (timer != 0) g_source_remove(timer);
     timer = 0;
-    Clear(scaled);
-    Clear(frames);
   }
-  // The frame shown, at the box's size, scaled once per frame and size.
-  cairo_surface_t* ScaledFrame(int width, int height) {
-    if (frames.empty() || width <= 0 || height <= 0) return nullptr;
-    if (width != scaled_width || height != scaled_height || scaled.size() != frames.size()) {
-      Clear(scaled);
-      scaled.assign(frames.size(), nullptr);
-      scaled_width = width;
-      scaled_height = height;
-    }
-    const std::size_t i = std::min(owner->At(index).frame, frames.size() - 1);
-    if (scaled[i] == nullptr) {
-      cairo_surface_t* s = frames[i];
-      const double sw = cairo_image_surface_get_width(s), sh = cairo_image_surface_get_height(s);
-      cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-      cairo_t* cr = cairo_create(out);
-      // Stretched to the whole box, whatever the picture's proportions.
-      cairo_scale(cr, width / sw, height / sh);
-      cairo_set_source_surface(cr, s, 0, 0);
-      cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-      cairo_paint(cr);
-      cairo_destroy(cr);
-      scaled[i] = out;
-    }
-    return scaled[i];
-  }
+  ~Widgets() { StopTimer(); }
 };
 
 namespace {
-
-std::string SafeUtf8(const Text& gbk) {
-  std::string utf8 = GbkToUtf8(gbk);
-  if (g_utf8_validate(utf8.data(), static_cast<gssize>(utf8.size()), nullptr)) return utf8;
-  gchar* valid = g_utf8_make_valid(utf8.data(), static_cast<gssize>(utf8.size()));
-  std::string out(valid);
-  g_free(valid);
-  return out;
-}
-
-// Edit boxes hold CR LF line breaks as the program sees them; the text view
-// holds LF.
-std::string ToViewText(const std::string& utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
-    out += utf8[i];
-  }
-  return out;
-}
-std::string FromViewText(const std::string& utf8) {
-  std::string out;
-  out.reserve(utf8.size() + utf8.size() / 16);
-  for (char c : utf8) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
-// Top of the layer that carries the page controls, in the tab control: the
-// highest page control's top.
-int PageLayerTop() {
-  static const int top = [] {
-    int t = 1 << 20;
-    for (const layout::ControlDef& c : layout::Controls()) {
-      if (c.page != 0) t = std::min(t, c.top);
-    }
-    return std::max(t == (1 << 20) ? 0 : t, 0);
-  }();
-  return top;
-}
-
-// The theme's window background, the face colour of dialogs and controls.
-bool FaceColour(GtkWidget* w, GdkRGBA* out) {
-  GtkWidget* top = gtk_widget_get_toplevel(w);
-  return gtk_style_context_lookup_color(gtk_widget_get_style_context(top != nullptr ? top : w),
-                                        "theme_bg_color", out) != FALSE;
-}
-
-// A capture-free lambda as a GLib signal callback.
-template <typename F>
-GCallback Cb(F f) {
-  return reinterpret_cast<GCallback>(+f);
-}
-
-constexpr const char* kCss =
-    "notebook > header.top > tabs > tab { padding: 2px 8px; min-height: 0; }\n"
-    "notebook > header.top > tabs { margin: 0; }\n"
-    // The tab pages on the window's face colour, as a Windows tab control.
-    "notebook > stack { background-color: @theme_bg_color; }\n"
-    "notebook tab label { font-family: SimSun, \"WenQuanYi Zen Hei\"; font-size: 9pt; font-weight: 400;"
-    " font-style: normal; }\n"
-    // Edit boxes and the list: black on white as Windows draws them, the
-    // selected row in the theme's selection colours, and greyed (grey text
-    // on the window's face colour) while disabled.
-    "textview text, treeview.view { color: black; background-color: white; }\n"
-    "treeview.view:selected { color: @theme_selected_fg_color; background-color: @theme_selected_bg_color; }\n"
-    "textview text selection { color: @theme_selected_fg_color; background-color: @theme_selected_bg_color; }\n"
-    "textview:disabled text, textview text:disabled, treeview.view:disabled {"
-    " color: @insensitive_fg_color; background-color: @theme_bg_color; }\n"
-    "button { padding: 0 2px; min-height: 0; min-width: 0; }\n";
-
-// A straight RGBA frame as a premultiplied cairo surface, or nullptr.
-cairo_surface_t* Surface(const PictureFrame& f) {
-  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, f.width, f.height);
-  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(s);
-    return nullptr;
-  }
-  cairo_surface_flush(s);
-  unsigned char* data = cairo_image_surface_get_data(s);
-  const int stride = cairo_image_surface_get_stride(s);
-  for (int y = 0; y < f.height; ++y) {
-    auto* row = reinterpret_cast<uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-    const uint8_t* src = f.rgba.data() + static_cast<std::size_t>(y) * f.width * 4;
-    for (int x = 0; x < f.width; ++x) {
-      const uint32_t a = src[x * 4 + 3];
-      const uint32_t r = src[x * 4] * a / 255, g = src[x * 4 + 1] * a / 255, b = src[x * 4 + 2] * a / 255;
-      row[x] = (a << 24) | (r << 16) | (g << 8) | b;
-    }
-  }
-  cairo_surface_mark_dirty(s);
-  return s;
-}
-
-const char* ClassOf(Kind kind) {
-  switch (kind) {
-    case Kind::kWindow: return "GtkWindow";
-    case Kind::kPictureBox: return "GtkDrawingArea";
-    case Kind::kBrowser: return "BrevaneBrowser";
-    case Kind::kTabControl: return "GtkNotebook";
-    case Kind::kLabel: return "GtkLabel";
-    case Kind::kEditBox: return "GtkTextView";
-    case Kind::kListBox: return "GtkTreeView";
-    case Kind::kButton: return "GtkButton";
-  }
-  return "GtkWidget";
-}
 
 }  // namespace
 
@@ -188,11 +42,7 @@ MainWindow::MainWindow() : WindowModel(static_cast<NativeWindow&>(*this)) {
   MarkWindowThread();
   const layout::WindowDef& def = layout::MainWindow();
 
-  GtkCssProvider* css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css, kCss, -1, nullptr);
-  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
-                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  g_object_unref(css);
+  InstallStyleSheet();
 
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   g_object_ref_sink(window_);
@@ -241,8 +91,8 @@ void MainWindow::Create(const Entry& entry, const layout::ControlDef& def) {
       gtk_widget_add_events(w.widget, GDK_BUTTON_PRESS_MASK);
       g_signal_connect(w.widget, "draw", Cb([](GtkWidget* widget, cairo_t* cr, gpointer data) -> gboolean {
         auto* in = static_cast<Widgets*>(data);
-        cairo_surface_t* s = in->ScaledFrame(gtk_widget_get_allocated_width(widget),
-                                             gtk_widget_get_allocated_height(widget));
+        cairo_surface_t* s = in->frames.Scaled(in->owner->At(in->index).frame, gtk_widget_get_allocated_width(widget),
+                                               gtk_widget_get_allocated_height(widget));
         if (s == nullptr) return FALSE;
         cairo_set_source_surface(cr, s, 0, 0);
         cairo_paint(cr);
@@ -513,11 +363,7 @@ int32_t MainWindow::Selection(const Entry& e) {
 
 void MainWindow::ShowPicture(const Entry& e) {
   Widgets& w = W(e);
-  w.ClearFrames();
-  for (const PictureFrame& f : e.frames) {
-    if (cairo_surface_t* s = Surface(f)) w.frames.push_back(s);
-  }
-  if (w.frames.size() != e.frames.size()) w.ClearFrames();
+  w.frames.Load(e.frames);
   gtk_widget_queue_draw(w.widget);
 }
 
@@ -525,8 +371,7 @@ void MainWindow::ShowFrame(const Entry& e) { gtk_widget_queue_draw(W(e).widget);
 
 void MainWindow::SetFrameTimer(const Entry& e, int delay_ms) {
   Widgets& w = W(e);
-  if (w.timer != 0) g_source_remove(w.timer);
-  w.timer = 0;
+  w.StopTimer();
   if (delay_ms <= 0) return;
   w.timer = g_timeout_add(static_cast<guint>(delay_ms), +[](gpointer data) -> gboolean {
     auto* in = static_cast<Widgets*>(data);
@@ -591,49 +436,5 @@ GtkWidget* MainWindow::Widget(std::string_view name) const {
   const Entry* e = Find(name);
   return e != nullptr ? W(*e).widget : nullptr;
 }
-
-WindowHandle MainWindow::Handle(std::string_view name) const {
-  const Entry* e = Find(name);
-  return e != nullptr ? static_cast<WindowHandle>(e->index) + 1 : 0;
-}
-
-bool MainWindow::IsWindow(WindowHandle handle) {
-  return !closed() && handle >= 1 && handle <= document_window();
-}
-
-std::string MainWindow::ClassName(WindowHandle handle) {
-  if (!IsWindow(handle)) return std::string();
-  if (handle == document_window()) return std::string(kDocumentWindowClass);
-  return ClassOf(At(static_cast<int>(handle - 1)).kind);
-}
-
-std::vector<WindowHandle> MainWindow::Children(WindowHandle handle) {
-  std::vector<WindowHandle> out;
-  if (!IsWindow(handle)) return out;
-  // The page itself is the web view's own entry below the browser control.
-  if (handle == Handle(names::kBrowser)) out.push_back(document_window());
-  const WindowHandle tabs = Handle(names::kTabs);
-  for (int i = 1; i < size(); ++i) {
-    if ((At(i).page == 0 ? 1 : tabs) == handle) out.push_back(static_cast<WindowHandle>(i) + 1);
-  }
-  return out;
-}
-
-WebKitWebView* MainWindow::WebViewOf(WindowHandle handle) {
-  return IsWindow(handle) && handle == document_window() ? web_view_ : nullptr;
-}
-
-void WebViewNavigator::Navigate(const Text& address) {
-  RunOnWindowThread([&] {
-    WebKitWebView* view = window_.web_view();
-    if (view == nullptr || window_.closed()) return;
-    // As the IE control's Navigate does, an address without a scheme loads
-    // over http.
-    const std::string uri = address.empty() ? std::string("about:blank") : GbkToUtf8(ControlAddress(address));
-    webkit_web_view_load_uri(view, uri.c_str());
-  });
-}
-
-WindowHandle WebViewNavigator::Handle() { return window_.Handle(names::kBrowser); }
 
 }  // namespace brevane::gtk

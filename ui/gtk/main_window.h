@@ -5,9 +5,10 @@
 // top-left corner, tab headers included), drawn labels, text views, a tree
 // view list, buttons, a drawing-area picture box and the WebKit web view.
 //
-// Beside the widgets it keeps the handle table in which the document window
-// (the web view) is searched from the main window's or the browser
-// control's handle.
+// Beside the widgets it keeps the handle table (handle_table.cpp) in which
+// the document window (the web view) is searched from the main window's or
+// the browser control's handle; widget_parts.h holds the pieces the widgets
+// share (text conversion, style sheet, picture surfaces).
 #pragma once
 
 #include <gtk/gtk.h>
