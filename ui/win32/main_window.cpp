@@ -51,34 +51,20 @@ MainWindow::~MainWindow() {
 }
 
 bool MainWindow::RegisterClasses() {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &MainWindow::WindowProcedure;
-  wc.hInstance = Instance();
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1);
-  wc.lpszClassName = kMainWindowClass;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
-
-  WNDCLASSEXW banner{};
-  banner.cbSize = sizeof(banner);
-  banner.lpfnWndProc = &MainWindow::BannerProcedure;
-  banner.hInstance = Instance();
-  banner.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  banner.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1);
-  banner.lpszClassName = kBannerClass;
-  if (!RegisterClassExW(&banner) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
-
-  WNDCLASSEXW host{};
-  host.cbSize = sizeof(host);
-  host.lpfnWndProc = DefWindowProcW;
-  host.hInstance = Instance();
-  host.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  host.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  host.lpszClassName = kBrowserHostClass;
-  if (!RegisterClassExW(&host) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
-  return true;
+  const auto add = [](WNDPROC procedure, int background, const wchar_t* name, bool icon) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = Instance();
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    if (icon) wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  };
+  return add(&MainWindow::WindowProcedure, COLOR_3DFACE, kMainWindowClass, true) &&
+         add(&MainWindow::BannerProcedure, COLOR_3DFACE, kBannerClass, false) &&
+         add(DefWindowProcW, COLOR_WINDOW, kBrowserHostClass, false);
 }
 
 bool MainWindow::CreateAndShow() {
