@@ -190,15 +190,6 @@ TEST_F(ShellTest, QueuedFeedbackRunsFromTheLoop) {
   EXPECT_EQ(Count(Routine::kPostReply), 1);
 }
 
-TEST_F(ShellTest, SelectingTheSecondPageHidesTheFirstPagesButtons) {
-  window_.SelectPage(2);
-  EXPECT_FALSE(IsWindowVisible(window_.ControlWindow(names::kLoginButton)));
-  EXPECT_TRUE(IsWindowVisible(window_.ControlWindow(names::kRepliesBox)));
-  EXPECT_EQ(SendMessageW(window_.ControlWindow(names::kTabs), TCM_GETCURSEL, 0, 0), 1);
-  window_.SelectPage(1);
-  EXPECT_TRUE(IsWindowVisible(window_.ControlWindow(names::kLoginButton)));
-}
-
 TEST_F(ShellTest, BannerPressReportsItsPosition) {
   SendMessageW(window_.ControlWindow(names::kBanner), WM_LBUTTONDOWN, 0, MAKELPARAM(30, 12));
   ASSERT_EQ(Count(Routine::kOpenBannerLink), 1);
