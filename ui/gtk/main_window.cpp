@@ -263,6 +263,9 @@ void MainWindow::SetBounds(const Entry& e, bool move, bool resize) {
       const int height = std::max(e.height - (def.outer_height - kClientHeight), 1);
       gtk_layout_set_size(GTK_LAYOUT(fixed_), width, height);
       gtk_widget_set_size_request(fixed_, width, height);
+      // A fixed frame takes its default size; the resize applies it to a
+      // window already shown.
+      gtk_window_set_default_size(GTK_WINDOW(window_), width, height);
       gtk_window_resize(GTK_WINDOW(window_), width, height);
     }
     return;
