@@ -14,6 +14,7 @@
 #include "base/win32/com.h"
 #include "extras/picture.h"
 #include "extras/picture_headers.h"
+#include "ui/shell.h"
 
 namespace brevane {
 namespace {
@@ -125,7 +126,7 @@ Picture Decode(std::string_view bytes, bool animated) {
       if (frames > 1 && DllExports::GdipImageSelectActiveFrame(bitmap, &time, i) != Ok) break;
       PictureFrame frame;
       if (!CopyFrame(bitmap, width, height, &frame)) break;
-      if (frames > 1) frame.delay_ms = i < delays.size() && delays[i] > 0 ? delays[i] : 100;
+      if (frames > 1) frame.delay_ms = shell::PlayedFrameDelay(i < delays.size() ? delays[i] : 0);
       picture.frames.push_back(std::move(frame));
     }
     if (picture.frames.size() != frames) picture.frames.clear();

@@ -31,6 +31,10 @@ struct PictureFrame {
   int delay_ms = 0;
   std::vector<uint8_t> rgba;
 };
+// How long an animation frame stays on the screen: a delay of 10 ms or less
+// (none given, or too short to see) plays as 100 ms, as browsers play it.
+constexpr int PlayedFrameDelay(int delay_ms) { return delay_ms > 10 ? delay_ms : 100; }
+
 // Decodes the bytes of an image file; no frames when unrecognised.
 using PictureDecoder = std::function<std::vector<PictureFrame>(std::string_view bytes)>;
 

@@ -1,31 +1,26 @@
-// The main window on GTK 3, built by walking the window definition: a
-// GtkLayout for pixel layout, a GtkNotebook for the tab control (its page
-// controls are laid on a layer over it, so their positions count from the
-// notebook's top-left corner, tab headers included), drawn
-// labels, text views, a tree view list, buttons, a drawing-area picture box
-// and the WebKit web view.
+// The main window on GTK 3: the widgets under the portable window model
+// (ui/window_model.h), built by walking the window definition. A GtkLayout
+// for pixel layout, a GtkNotebook for the tab control (its page controls
+// are laid on a layer over it, so their positions count from the notebook's
+// top-left corner, tab headers included), drawn labels, text views, a tree
+// view list, buttons, a drawing-area picture box and the WebKit web view.
 //
-// It implements Controls on these widgets, delivers every event through the
-// binding table to one routine runner, and keeps the widget handle table in
-// which the document window (the web view) is searched from the main
-// window's or the browser control's handle.
+// Beside the widgets it keeps the handle table (handle_table.cpp) in which
+// the document window (the web view) is searched from the main window's or
+// the browser control's handle; widget_parts.h holds the pieces the widgets
+// share (text conversion, style sheet, picture surfaces).
 #pragma once
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "browser/operations.h"
-#include "ui/bindings.h"
-#include "ui/controls.h"
-#include "ui/layout.h"
-#include "ui/shell.h"
+#include "ui/window_model.h"
 
 namespace brevane::gtk {
 
@@ -42,23 +37,17 @@ using shell::RoutineRunner;
 inline constexpr int kClientWidth = 811;
 inline constexpr int kClientHeight = 561;
 
-class MainWindow : public Controls {
+class MainWindow : private NativeWindow, public WindowModel {
  public:
   MainWindow();
   ~MainWindow() override;
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
-
-  void SetRoutineRunner(RoutineRunner runner) { runner_ = std::move(runner); }
-  void SetPictureDecoder(PictureDecoder decoder) { decoder_ = std::move(decoder); }
 
   // Raises the created event (the window is not shown yet), then shows the
   // window centred on the screen.
   void CreateAndShow();
   // Closes the window the way its close button does: raises about to be
-  // destroyed, then destroys the window.
+  // destroyed, then hides the window.
   void Close();
-  bool closed() const { return closed_; }
 
   GtkWindow* window() const { return GTK_WINDOW(window_); }
   // The positioned widget of a control (the frame around a text view or
@@ -66,59 +55,47 @@ class MainWindow : public Controls {
   GtkWidget* Widget(std::string_view name) const;
   WebKitWebView* web_view() const { return web_view_; }
   GtkNotebook* notebook() const { return GTK_NOTEBOOK(notebook_); }
-  // Shows page 1 or 2 of the tab control.
-  void SelectPage(int page);
-  int current_page() const { return current_page_; }
 
   // The widget handle table: 0 is no window; the main window, the tab
   // control and every control have a handle, and the web view has its own
   // entry of the document window class below the browser control.
   WindowHandle Handle(std::string_view name) const;
-  WindowHandle document_window() const;
+  WindowHandle document_window() const { return static_cast<WindowHandle>(size()) + 1; }
   bool IsWindow(WindowHandle handle);
   std::string ClassName(WindowHandle handle);
   std::vector<WindowHandle> Children(WindowHandle handle);
   WebKitWebView* WebViewOf(WindowHandle handle);
 
-  // Controls.
-  void WriteControlProperty(std::string_view control, int property, const PropertyValue& value) override;
-  PropertyValue ReadControlProperty(std::string_view control, int property) override;
-  int32_t ListItemCount(std::string_view list_box) override;
-  Text ListItemText(std::string_view list_box, int32_t index) override;
-  int32_t ListAddItem(std::string_view list_box, const Text& text, int32_t item_data = 0) override;
-  int32_t RaiseFeedbackEvent(std::string_view label, int32_t first = 0, int32_t second = 0,
-                             bool wait = true) override;
-
-  struct Entry;
+  struct Widgets;
 
  private:
-  Entry* Find(std::string_view name) const;
-  Entry* FromHandle(WindowHandle handle) const;
-  int32_t Deliver(std::string_view control, Event event, const EventArgs& args = {});
-  void BuildControl(const layout::ControlDef& def);
-  void ApplyVisibility(Entry& e);
-  void WriteContent(Entry& e, const Text& text);
-  void WritePicture(Entry& e, const Text& bytes);
-  void Place(Entry& e);
+  // NativeWindow.
+  void Create(const Entry& e, const layout::ControlDef& def) override;
+  void SetBounds(const Entry& e, bool move, bool resize) override;
+  void SetShown(const Entry& e, bool shown) override;
+  void SetEnabled(const Entry& e, bool enabled) override;
+  void SetText(const Entry& e, const Text& text) override;
+  Text ReadText(const Entry& e) override;
+  int32_t AddListItem(const Entry& e, const Text& text, int32_t item_data) override;
+  void SetSelection(const Entry& e, int32_t index) override;
+  int32_t Selection(const Entry& e) override;
+  void ShowPicture(const Entry& e) override;
+  void ShowFrame(const Entry& e) override;
+  void SetFrameTimer(const Entry& e, int delay_ms) override;
+  void ShowPage(int page) override;
+  int FocusedControl() override;
+  void Focus(const Entry& e) override;
+  void Post(std::function<void()> call) override;
 
-  // Moves the focus to the next (or previous) tab stop, wrapping round.
-  void MoveFocus(bool back);
+  Widgets& W(const Entry& e) const { return *widgets_[static_cast<std::size_t>(e.index)]; }
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
-  static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
-  static void OnActiveChanged(GObject*, GParamSpec*, gpointer self);
-  static void OnSwitchPage(GtkNotebook*, GtkWidget*, guint page, gpointer self);
 
   GtkWidget* window_ = nullptr;
   GtkWidget* fixed_ = nullptr;
   GtkWidget* notebook_ = nullptr;
   GtkWidget* page_layer_ = nullptr;
   WebKitWebView* web_view_ = nullptr;
-  std::vector<std::unique_ptr<Entry>> entries_;  // handle = index + 1
-  RoutineRunner runner_;
-  PictureDecoder decoder_;
-  int current_page_ = 1;
-  bool activated_ = false;
-  bool closed_ = false;
+  std::vector<std::unique_ptr<Widgets>> widgets_;  // by entry index; handle = index + 1
 };
 
 // Navigation of the embedded browser: the address goes to the web view

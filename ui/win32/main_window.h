@@ -7,9 +7,9 @@
 // main window directly; selecting a tab shows one page's controls and hides
 // the other's.
 //
-// It implements Controls on these windows and delivers every event through
-// the binding table to one routine runner, synchronously on the window's
-// thread.
+// The windows sit under the portable window model (ui/window_model.h),
+// which keeps the controls' state and delivers every event through the
+// binding table to one routine runner, synchronously on the window's thread.
 #pragma once
 
 #include <windows.h>
@@ -22,10 +22,7 @@
 #include <vector>
 
 #include "browser/operations.h"
-#include "ui/bindings.h"
-#include "ui/controls.h"
-#include "ui/layout.h"
-#include "ui/shell.h"
+#include "ui/window_model.h"
 
 namespace brevane::win32 {
 
@@ -35,24 +32,15 @@ using shell::PictureDecoder;
 using shell::PictureFrame;
 using shell::RoutineRunner;
 
-// The label's feedback event travels as this message to the label's own
-// window: wParam and lParam carry the two integers, the result is the
-// routine's.
-inline constexpr UINT kFeedbackMessage = WM_APP + 0x42;
-
 // Window class of the browser control's container.
 inline constexpr wchar_t kBrowserHostClass[] = L"BrevaneBrowserHost";
 inline constexpr wchar_t kMainWindowClass[] = L"BrevaneMainWindow";
 
-class MainWindow : public Controls {
+class MainWindow : private NativeWindow, public WindowModel {
  public:
   MainWindow();
   ~MainWindow() override;
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
 
-  void SetRoutineRunner(RoutineRunner runner) { runner_ = std::move(runner); }
-  void SetPictureDecoder(PictureDecoder decoder) { decoder_ = std::move(decoder); }
   // Called right after the browser container exists, before the created
   // event: the place to host the web browser in it.
   void SetBrowserHostHook(std::function<void(HWND container)> hook) { browser_hook_ = std::move(hook); }
@@ -74,55 +62,47 @@ class MainWindow : public Controls {
   // quit code.
   int RunMessageLoop();
 
-  bool closed() const { return closed_; }
   HWND hwnd() const { return window_; }
   HWND ControlWindow(std::string_view name) const;
   WindowHandle Handle(std::string_view name) const;
-  void SelectPage(int page);
-  int current_page() const { return current_page_; }
 
-  // Controls.
-  void WriteControlProperty(std::string_view control, int property, const PropertyValue& value) override;
-  PropertyValue ReadControlProperty(std::string_view control, int property) override;
-  int32_t ListItemCount(std::string_view list_box) override;
-  Text ListItemText(std::string_view list_box, int32_t index) override;
-  int32_t ListAddItem(std::string_view list_box, const Text& text, int32_t item_data = 0) override;
-  int32_t RaiseFeedbackEvent(std::string_view label, int32_t first = 0, int32_t second = 0,
-                             bool wait = true) override;
-
-  struct Entry;
+  struct Control;
 
  private:
+  // NativeWindow.
+  void Create(const Entry& e, const layout::ControlDef& def) override;
+  void SetBounds(const Entry& e, bool move, bool resize) override;
+  void SetShown(const Entry& e, bool shown) override;
+  void SetEnabled(const Entry& e, bool enabled) override;
+  void SetText(const Entry& e, const Text& text) override;
+  Text ReadText(const Entry& e) override;
+  int32_t AddListItem(const Entry& e, const Text& text, int32_t item_data) override;
+  void SetSelection(const Entry& e, int32_t index) override;
+  int32_t Selection(const Entry& e) override;
+  void ShowPicture(const Entry& e) override;
+  void ShowFrame(const Entry& e) override;
+  void SetFrameTimer(const Entry& e, int delay_ms) override;
+  void ShowPage(int page) override;
+  int FocusedControl() override;
+  void Focus(const Entry& e) override;
+  void Post(std::function<void()> call) override;
+
   static LRESULT CALLBACK WindowProcedure(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK LabelProcedure(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK BannerProcedure(HWND, UINT, WPARAM, LPARAM);
   LRESULT HandleMessage(HWND, UINT, WPARAM, LPARAM);
-
   bool RegisterClasses();
-  void BuildControl(const layout::ControlDef& def);
-  Entry* Find(std::string_view name) const;
-  Entry* FromWindow(HWND window) const;
-  int32_t Deliver(std::string_view control, Event event, const EventArgs& args = {});
-  void Place(Entry& e);
-  void ApplyVisibility(Entry& e);
-  void WriteContent(Entry& e, const Text& text);
-  void WritePicture(Entry& e, const Text& bytes);
-  void PaintBanner(Entry& e, HDC dc);
-  void NextBannerFrame(Entry& e);
+  HWND Of(const Entry& e) const;
+  int IndexOf(HWND window) const;
+  void PaintBanner(const Entry& e, HDC dc);
 
   HWND window_ = nullptr;
   HWND tabs_ = nullptr;
   HFONT tab_font_ = nullptr;
   HFONT control_font_ = nullptr;
-  std::vector<std::unique_ptr<Entry>> entries_;
-  RoutineRunner runner_;
-  PictureDecoder decoder_;
+  std::vector<std::unique_ptr<Control>> controls_;  // by entry index
   std::function<void(HWND)> browser_hook_;
   std::function<bool(MSG&)> browser_keys_;
-  int current_page_ = 1;
-  bool activated_ = false;
-  bool closed_ = false;
-  Text window_tag_;
+  bool destroying_ = false;
 };
 
 }  // namespace brevane::win32

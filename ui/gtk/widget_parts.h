@@ -1,0 +1,60 @@
+// Pieces of the GTK widgets the main window is made of: texts converted at
+// GTK's edge, the style sheet, the window's face colour, the offset of the
+// tab control's page layer, and a picture box's frames as cairo surfaces.
+#pragma once
+
+#include <cairo.h>
+#include <gtk/gtk.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "base/text/text.h"
+#include "ui/shell.h"
+
+namespace brevane::gtk {
+
+// GBK as valid UTF-8: bytes that do not convert never reach GTK.
+std::string SafeUtf8(const Text& gbk);
+// Edit boxes hold CR LF line breaks as the program sees them; the text view
+// holds LF.
+std::string ToViewText(const std::string& utf8);
+std::string FromViewText(const std::string& utf8);
+
+// Top of the layer that carries the page controls, in the tab control: the
+// highest page control's top.
+int PageLayerTop();
+
+// The theme's window background, the face colour of dialogs and controls.
+bool FaceColour(GtkWidget* w, GdkRGBA* out);
+
+// The look of tabs, edit boxes, the list and buttons, for the whole screen.
+void InstallStyleSheet();
+
+// A capture-free lambda as a GLib signal callback.
+template <typename F>
+GCallback Cb(F f) {
+  return reinterpret_cast<GCallback>(+f);
+}
+
+// A picture box's frames as surfaces, and scaled to the box's size on first
+// draw, so a frame change costs one copy, not a filtered scaling.
+class FrameSurfaces {
+ public:
+  FrameSurfaces() = default;
+  FrameSurfaces(const FrameSurfaces&) = delete;
+  FrameSurfaces& operator=(const FrameSurfaces&) = delete;
+  ~FrameSurfaces() { Clear(); }
+  // All frames or, where one cannot be made, none.
+  void Load(const std::vector<shell::PictureFrame>& frames);
+  void Clear();
+  // That frame stretched to width x height, or nullptr.
+  cairo_surface_t* Scaled(std::size_t frame, int width, int height);
+
+ private:
+  std::vector<cairo_surface_t*> frames_, scaled_;
+  int scaled_width_ = 0, scaled_height_ = 0;
+};
+
+}  // namespace brevane::gtk
