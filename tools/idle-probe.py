@@ -96,7 +96,7 @@ def main():
                     total += cpu
                     if cpu > 0.001 or wakes > 0.05:
                         rows.append((cpu, wakes, key))
-                page = "board page" if n % 2 == 0 else "thread page"
+                page = bench.shown_page(forum.received()["requests"]) + " page"
                 print("pass %d (%s): tree %.3f%% of one core" % (n + 1, page, total), flush=True)
                 for cpu, wakes, key in sorted(rows, reverse=True):
                     print("   %7.3f%%  %6.2f wake-ups/s  %s[%d]/%s[%d]" % (cpu, wakes, key[1], key[0], key[3], key[2]))
