@@ -59,23 +59,21 @@ from e2e_test import Forum, build_program  # noqa: E402
 BOARDS = ["424021", "424015", "424005"]
 
 
-def run_ns(pid):
-    """Nanoseconds the living threads of pid have run, from the scheduler's
-    per-thread schedstat. A thread that ends between two readings takes its
-    time with it; the threads of the program and of WebKit that run during
-    a countdown live for the whole run."""
-    total = 0
+def thread_ns(pid):
+    """{tid: nanoseconds run} for the living threads of pid, from the
+    scheduler's per-thread schedstat."""
+    out = {}
     try:
         tids = os.listdir("/proc/%d/task" % pid)
     except OSError:
-        return 0
+        return out
     for tid in tids:
         try:
             with open("/proc/%d/task/%s/schedstat" % (pid, tid)) as f:
-                total += int(f.read().split()[0])
+                out[int(tid)] = int(f.read().split()[0])
         except (OSError, ValueError, IndexError):
             pass  # the thread ended meanwhile
-    return total
+    return out
 
 
 def process_name(pid):
@@ -87,15 +85,18 @@ def process_name(pid):
 
 
 def tree_ns(pid):
-    """{pid: run nanoseconds} for pid and every process below it."""
-    return {p: run_ns(p) for p in [pid] + descendants(pid)}
+    """{(pid, tid): run nanoseconds} for every thread of pid and of every
+    process below it."""
+    return {(p, t): ns for p in [pid] + descendants(pid) for t, ns in thread_ns(p).items()}
 
 
 def spent_percent(before, after, seconds, which=lambda p: True):
     """CPU in percent of one core between two tree_ns readings, over the
-    processes which() picks. A process that started meanwhile counts from
-    zero; one that ended takes its time with it."""
-    return sum(ns - before.get(p, 0) for p, ns in after.items() if which(p)) / 1e9 / seconds * 100
+    processes which() picks, thread by thread: a thread that started
+    meanwhile counts from zero, one that ended meanwhile loses only its time
+    since the first reading (WebKit ends idle worker threads now and then;
+    the threads that run during a countdown live on)."""
+    return sum(ns - before.get(key, 0) for key, ns in after.items() if which(key[0])) / 1e9 / seconds * 100
 
 
 def median_range(values):
