@@ -31,10 +31,35 @@ int32_t RunRoutine(Routine routine, const RoutineTargets& t) {
   return 0;
 }
 
+namespace {
+
+// How long the shells show a frame: a frame without a delay stays a tenth
+// of a second, as browsers play it. Delays of 1 to 10 ms the shells treat
+// each in their own way, so frames with them are never folded.
+bool Foldable(int delay_ms) { return delay_ms == 0 || delay_ms > 10; }
+int Shown(int delay_ms) { return delay_ms > 10 ? delay_ms : 100; }
+
+}  // namespace
+
 std::vector<shell::PictureFrame> DecodeForBanner(std::string_view bytes) {
   std::vector<shell::PictureFrame> out;
   Picture picture = DecodePicture(bytes);
-  for (PictureFrame& f : picture.frames) out.push_back({f.width, f.height, f.delay_ms, std::move(f.rgba)});
+  // A frame the same as the one before it changes nothing on screen: it is
+  // folded into that one, which stays for both delays, so the window wakes
+  // to draw only what changes. An animation whose frames are all the same
+  // becomes one still picture.
+  for (PictureFrame& f : picture.frames) {
+    if (!out.empty()) {
+      shell::PictureFrame& last = out.back();
+      if (Foldable(last.delay_ms) && Foldable(f.delay_ms) && last.width == f.width && last.height == f.height &&
+          last.rgba == f.rgba) {
+        last.delay_ms = Shown(last.delay_ms) + Shown(f.delay_ms);
+        continue;
+      }
+    }
+    out.push_back({f.width, f.height, f.delay_ms, std::move(f.rgba)});
+  }
+  if (out.size() == 1) out[0].delay_ms = 0;
   return out;
 }
 

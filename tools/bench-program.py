@@ -16,11 +16,15 @@ nothing but its title):
   - cost of one posting beyond its fixed 1200 ms of pauses: time from the
     thread page request to the next board request, minus 1200 ms and the
     board pause, minus the board cost;
-  - CPU used while the title counts down, by the program's process and by
-    the whole process tree (its WebKit processes and their children), in
-    percent of one core: after a pass that posted (a thread page with its
-    editor shown) and after one that did not (a board page), the banner
-    playing in both;
+  - CPU used while the title counts down, in percent of one core, as the
+    user's machine pays it: every thread of the program's process and of
+    every process below it (the WebKit web and network processes and their
+    children; the X server is not counted), from the scheduler's nanosecond
+    run times (/proc/PID/task/TID/schedstat), from 1 s to 8 s into each 10 s
+    countdown. Median and range over the passes, separately for a countdown
+    with a thread page and its editor shown (the last page the program
+    asked for was a thread) and with a board page shown, the banner playing
+    in both; beside the tree, the program's own process and the web process;
   - latency from a new thread's appearance on the forum to the arrival of
     our reply (median and worst), beside the least the fixed pauses and the
     countdown allow: the countdown left when the thread appeared, the board
@@ -53,13 +57,70 @@ from desktop import START_BUTTON, STOP_BUTTON, Program, wait_for  # noqa: E402
 from e2e_test import Forum, build_program  # noqa: E402
 
 BOARDS = ["424021", "424015", "424005"]
-TICK = os.sysconf("SC_CLK_TCK")
 
 
-def cpu_ticks(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])  # utime + stime
+def thread_ns(pid):
+    """{tid: nanoseconds run} for the living threads of pid, from the
+    scheduler's per-thread schedstat."""
+    out = {}
+    try:
+        tids = os.listdir("/proc/%d/task" % pid)
+    except OSError:
+        return out
+    for tid in tids:
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, tid)) as f:
+                out[int(tid)] = int(f.read().split()[0])
+        except (OSError, ValueError, IndexError):
+            pass  # the thread ended meanwhile
+    return out
+
+
+def process_name(pid):
+    try:
+        with open("/proc/%d/comm" % pid) as f:
+            return f.read().strip()
+    except OSError:
+        return ""
+
+
+def tree_ns(pid):
+    """{(pid, tid): run nanoseconds} for every thread of pid and of every
+    process below it."""
+    return {(p, t): ns for p in [pid] + descendants(pid) for t, ns in thread_ns(p).items()}
+
+
+def spent_percent(before, after, seconds, which=lambda p: True):
+    """CPU in percent of one core between two tree_ns readings, over the
+    processes which() picks, thread by thread: a thread that started
+    meanwhile counts from zero, one that ended meanwhile loses only its time
+    since the first reading (WebKit ends idle worker threads now and then;
+    the threads that run during a countdown live on)."""
+    return sum(ns - before.get(key, 0) for key, ns in after.items() if which(key[0])) / 1e9 / seconds * 100
+
+
+def median_range(values):
+    if not values:
+        return "no pass"
+    return "median %.2f%%, range %.2f%% to %.2f%% (%d passes)" % (
+        statistics.median(values), min(values), max(values), len(values))
+
+
+def shown_page(requests):
+    """What the view shows after a pass: the kind of the last page asked for."""
+    for r in reversed(requests):
+        if r["method"] == "GET" and r["path"].startswith("/thread/"):
+            return "thread"
+        if r["method"] == "GET" and r["path"].startswith("/catalog/"):
+            return "board"
+    return "board"
+
+
+def write_settings(scratch, forum, replies=("基准测试回复一", "基准测试回复二", "基准测试回复三")):
+    with open(os.path.join(scratch, "版块.ini"), "wb") as f:
+        f.write("\r\n".join("%s/catalog/%s.htm" % (forum.base, b) for b in BOARDS).encode("gbk"))
+    with open(os.path.join(scratch, "回帖.ini"), "wb") as f:
+        f.write("\r\n".join(replies).encode("gbk"))
 
 
 def rss_kib(pid):
@@ -88,18 +149,6 @@ def descendants(pid):
         found += kids
         frontier += kids
     return found
-
-
-def family_ticks(pid):
-    """CPU ticks of pid and every process below it (a process that ends
-    during an interval takes its ticks with it; WebKit's stay for the run)."""
-    total = cpu_ticks(pid)
-    for c in descendants(pid):
-        try:
-            total += cpu_ticks(c)
-        except OSError:
-            pass
-    return total
 
 
 def median_worst(values):
@@ -170,10 +219,7 @@ def main():
         exe = build_program(args.build_dir, os.path.join(ROOT, "app", "e2e_endpoints.cpp.in"), forum.port)
         with tempfile.TemporaryDirectory() as scratch:
             program = Program(exe, scratch)
-            with open(os.path.join(scratch, "版块.ini"), "wb") as f:
-                f.write("\r\n".join("%s/catalog/%s.htm" % (forum.base, b) for b in BOARDS).encode("gbk"))
-            with open(os.path.join(scratch, "回帖.ini"), "wb") as f:
-                f.write("基准测试回复一\r\n基准测试回复二\r\n基准测试回复三".encode("gbk"))
+            write_settings(scratch, forum)
             program.start()
             pid = program.proc.pid
             program.focus()
@@ -181,27 +227,31 @@ def main():
             program.click(START_BUTTON)
 
             rss = []
-            idle_main, idle_family = [], []
-            idle_thread, idle_board = [], []  # whole tree, by the page shown
+            # CPU from 1 s to 8 s into each countdown, by the page shown.
+            idle = {"thread": {"tree": [], "main": [], "web": []}, "board": {"tree": [], "main": [], "web": []}}
             spawns = []
             for n in range(args.passes):
-                # The countdown of this pass.
                 wait_for(lambda: program.title() == "9秒后继续监控...", 120, "countdown of pass %d" % (n + 1),
                          interval=0.02)
-                t0, m0, f0 = time.time(), cpu_ticks(pid), family_ticks(pid)
+                t0, c0 = time.monotonic(), tree_ns(pid)
                 wait_for(lambda: program.title() == "2秒后继续监控...", 15, "countdown end", interval=0.2)
-                t1, m1, f1 = time.time(), cpu_ticks(pid), family_ticks(pid)
-                idle_main.append((m1 - m0) / TICK / (t1 - t0) * 100)
-                idle_family.append((f1 - f0) / TICK / (t1 - t0) * 100)
-                # Passes 2, 4, ... post (threads spawned after pass 1, 3, ...):
-                # the last board's thread page is shown while they count down.
-                (idle_thread if n % 2 == 1 else idle_board).append(idle_family[-1])
+                t1, c1 = time.monotonic(), tree_ns(pid)
+                page = shown_page(forum.received()["requests"])
+                spent = {
+                    "tree": spent_percent(c0, c1, t1 - t0),
+                    "main": spent_percent(c0, c1, t1 - t0, lambda p: p == pid),
+                    "web": spent_percent(c0, c1, t1 - t0, lambda p: process_name(p).startswith("WebKitWebProces")),
+                }
+                for k, v in spent.items():
+                    idle[page][k].append(v)
                 rss.append(rss_kib(pid))
+                # New unanswered threads after passes 1, 3, ...: passes 2, 4, ...
+                # post and end on a thread page with its editor.
                 if n % 2 == 0:
                     spawns.append(time.time())
                     get(forum.base + "/_spawn")
-                print("pass %2d: rss %d KiB, countdown cpu %.2f%% (with WebKit %.2f%%)"
-                      % (n + 1, rss[-1], idle_main[-1], idle_family[-1]), flush=True)
+                print("pass %2d: rss %d KiB, countdown with a %s page: tree %.2f%%, program %.2f%%, web process %.2f%%"
+                      % (n + 1, rss[-1], page, spent["tree"], spent["main"], spent["web"]), flush=True)
 
             received = forum.received()
             requests = received["requests"]
@@ -227,14 +277,12 @@ def main():
     print("boards measured: %d, postings measured: %d" % (len(board_gaps), len(posting_gaps)))
     print("cost of one board beyond its 1000 ms pause: %.0f ms (median)" % board_cost)
     print("cost of one posting beyond its 1200 ms of pauses: %.0f ms (median)" % posting_cost)
-    print("CPU while counting down: program %.2f%% of one core (max %.2f%%), whole process tree %.2f%%"
-          % (statistics.mean(idle_main), max(idle_main), statistics.mean(idle_family)))
-    if idle_thread:
-        print("CPU of the whole process tree while counting down with a thread page and its editor shown: "
-              "%.2f%% of one core (max %.2f%%)" % (statistics.mean(idle_thread), max(idle_thread)))
-    if idle_board:
-        print("CPU of the whole process tree while counting down with a board page shown: "
-              "%.2f%% of one core (max %.2f%%)" % (statistics.mean(idle_board), max(idle_board)))
+    for page, shown in (("thread", "a thread page and its editor"), ("board", "a board page")):
+        print("CPU while counting down with %s shown, 1 s to 8 s into the countdown, in percent of one core:"
+              % shown)
+        print("  whole process tree: %s" % median_range(idle[page]["tree"]))
+        print("  program's process:  %s" % median_range(idle[page]["main"]))
+        print("  web process:        %s" % median_range(idle[page]["web"]))
 
     # Latency from a new thread to our reply, and the least the pauses allow.
     latencies, least = thread_latencies(received, requests, board_cost, spawns)

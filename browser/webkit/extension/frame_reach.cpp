@@ -10,11 +10,13 @@
 // replace it). Given a frame's window it answers the frame's document as
 // Brevane's script world sees it, or null. It reaches only frames of the page
 // whose bridge asks, and does nothing else: it runs no text as script,
-// fetches nothing and keeps no secret.
+// fetches nothing and keeps no secret. Beside it the module watches the web
+// process's memory against the program's ceiling (memory_check.cpp).
 #include <webkit2/webkit-web-extension.h>
 
 #include <vector>
 
+#include "browser/webkit/extension/memory_check.h"
 #include "browser/webkit/script_world.h"
 
 namespace {
@@ -135,7 +137,9 @@ void WindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* f
 
 }  // namespace
 
-extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize(WebKitWebExtension*) {
+extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension*,
+                                                                               const GVariant* settings) {
+  brevane::StartMemoryCheck(settings);
   // The default world's window object is made for every frame and every new
   // document; the bridge world's again when it is cleared in turn.
   g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(WindowObjectCleared),

@@ -109,6 +109,20 @@ TEST(WebProcessMemoryCeilingTest, AGreedyPageEndsItsWebProcessAndTheNextPageLoad
   EXPECT_EQ(GetUtf8(ById(document, "p"), "innerText"), "x");
 }
 
+// With WebKit's own measurement far off, the module's check between its
+// measurements ends the greedy page's process, and the view goes on.
+TEST(WebProcessMemoryCeilingTest, TheModulesCheckEndsAGreedyPageBetweenWebKitsMeasurements) {
+  CeilingView page({.limit_mb = 250, .poll_interval_seconds = 600, .check_interval_seconds = 1});
+  const gint64 start = g_get_monotonic_time();
+  ASSERT_TRUE(page.Load(Allocating(900)));
+  ASSERT_TRUE(WebViewHarness::Get().RunUntil([&] { return page.terminated(); }, 120000))
+      << "the page reached " << page.Title() << " MB";
+  EXPECT_EQ(page.reason(), WEBKIT_WEB_PROCESS_CRASHED);
+  std::printf("web process ended by the module's check after %.1f s\n", (g_get_monotonic_time() - start) / 1e6);
+  ASSERT_TRUE(page.Load("<html><head><title>After</title></head><body></body></html>"));
+  EXPECT_EQ(GetUtf8(page.Document(), "title"), "After");
+}
+
 // The shell's own ceiling leaves a page of ordinary size alone.
 TEST(WebProcessMemoryCeilingTest, TheDefaultCeilingShowsAnOrdinaryPage) {
   CeilingView page({});
