@@ -46,8 +46,8 @@ void Program::Start(PlatformParts parts) {
     // The login runs once on its own thread; every control and browser call
     // it makes is handed to the window thread. Nobody waits for it.
     std::thread([this] {
-      WorkerControls controls(*window_, parts_.hand_over);
-      WorkerBrowser browser(*browser_, parts_.hand_over);
+      WorkerControls controls(*window_, HandOverToWindowThread);
+      WorkerBrowser browser(*browser_, HandOverToWindowThread);
       ForumLogin(controls, browser, endpoints_.login_url);
     }).detach();
   };

@@ -30,9 +30,6 @@ struct PlatformParts {
   std::function<void()> create_window;
   std::function<void()> run_event_loop;
   std::function<WindowHandle()> main_window;
-  // Runs a call on the window thread and waits for it (for the login
-  // worker's calls).
-  std::function<void(const std::function<void()>&)> hand_over;
   // Ends the process at once with exit code 0; never returns.
   std::function<void()> end_program;
 };
@@ -47,8 +44,9 @@ class Program {
   void Assemble(Controls& window, BrowserOperations& browser);
   // Runs the routine an event is bound to.
   shell::RoutineRunner Runner();
-  // The start-up order with the platform's parts; returns only if the
-  // platform's end_program does.
+  // The start-up order with the platform's parts; ends the process through
+  // the platform's end_program. The login worker's calls go to the window
+  // thread through the shell's HandOverToWindowThread.
   void Start(PlatformParts parts);
 
  private:

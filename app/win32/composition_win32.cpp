@@ -15,10 +15,10 @@
 #include "browser/document_browser.h"
 #include "browser/mshtml/mshtml_engine.h"
 #include "ui/names.h"
-#include "ui/win32/main_window.h"
-#include "ui/win32/pause_win32.h"
+#include "app/win32/main_window.h"
+#include "app/win32/pause_win32.h"
 #include "browser/mshtml/web_browser_host.h"
-#include "ui/win32/window_thread.h"
+#include "app/win32/window_thread.h"
 
 namespace brevane::app {
 namespace {
@@ -68,10 +68,9 @@ int RunProgram(const Endpoints& endpoints) {
   };
   parts.run_event_loop = [] { p.window->RunMessageLoop(); };
   parts.main_window = [] { return p.window->Handle(names::kMainWindow); };
-  parts.hand_over = HandOverToWindowThread;
   parts.end_program = [] { EndProgram(); };
   program.Start(std::move(parts));
-  EndProgram();
+  return 0;
 }
 
 }  // namespace brevane::app

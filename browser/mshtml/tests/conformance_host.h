@@ -11,7 +11,7 @@
 #include "browser/document_browser.h"
 #include "browser/mshtml/mshtml_engine.h"
 #include "testing/loopback_server.h"
-#include "ui/win32/pause_win32.h"
+#include "app/win32/pause_win32.h"
 #include "browser/mshtml/web_browser_host.h"
 
 namespace brevane::conformance {

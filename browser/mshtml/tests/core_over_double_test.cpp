@@ -9,7 +9,7 @@
 #include "browser/mshtml/mshtml_engine.h"
 #include "browser/mshtml/tests/document_double.h"
 #include "core/tests/core_fixture.h"
-#include "ui/win32/pause_win32.h"
+#include "app/win32/pause_win32.h"
 
 namespace brevane::mshtml::testing {
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "ui/names.h"
-#include "ui/win32/main_window.h"
+#include "app/win32/main_window.h"
 
 namespace brevane::win32 {
 namespace {

@@ -3,7 +3,7 @@
 // has a glyph for every character it shows. Needs a display and a Chinese
 // font visible to the system (tools/test-windows.sh makes the one
 // tools/install-deps.sh installs visible to the Wine prefix).
-#include "ui/win32/fonts_win32.h"
+#include "app/win32/fonts_win32.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ui/layout.h"
-#include "ui/win32/main_window.h"
+#include "app/win32/main_window.h"
 #include "base/text/wide.h"
 
 namespace brevane::win32 {

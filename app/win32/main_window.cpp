@@ -1,10 +1,10 @@
-#include "ui/win32/main_window.h"
+#include "app/win32/main_window.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
 
 #include "ui/names.h"
-#include "ui/win32/fonts_win32.h"
+#include "app/win32/fonts_win32.h"
 #include "base/text/wide.h"
 
 namespace brevane::win32 {

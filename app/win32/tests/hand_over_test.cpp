@@ -1,14 +1,14 @@
 // The login worker's calls reach the window thread: a worker thread's call
 // runs on the window thread, also while that thread waits in a pause, and
 // the worker gets its result.
-#include "ui/win32/window_thread.h"
+#include "app/win32/window_thread.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <thread>
 
-#include "ui/win32/pause_win32.h"
+#include "app/win32/pause_win32.h"
 
 namespace brevane::win32 {
 namespace {

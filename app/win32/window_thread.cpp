@@ -1,4 +1,4 @@
-#include "ui/win32/window_thread.h"
+#include "app/win32/window_thread.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "ui/gtk/window_thread.h"
+#include "app/gtk/window_thread.h"
 
 #include <glib.h>
 

@@ -6,8 +6,8 @@
 #include "browser/address.h"
 #include "browser/dom.h"
 #include "base/text/charset.h"
-#include "ui/gtk/main_window.h"
-#include "ui/gtk/window_thread.h"
+#include "app/gtk/main_window.h"
+#include "app/gtk/window_thread.h"
 #include "ui/names.h"
 
 namespace brevane::gtk {

@@ -1,4 +1,4 @@
-#include "ui/gtk/main_window.h"
+#include "app/gtk/main_window.h"
 
 #include <cairo.h>
 
@@ -7,8 +7,8 @@
 
 #include "browser/webkit/webkit_engine.h"
 #include "base/text/charset.h"
-#include "ui/gtk/widget_parts.h"
-#include "ui/gtk/window_thread.h"
+#include "app/gtk/widget_parts.h"
+#include "app/gtk/window_thread.h"
 
 namespace brevane::gtk {
 

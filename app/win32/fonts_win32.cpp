@@ -1,4 +1,4 @@
-#include "ui/win32/fonts_win32.h"
+#include "app/win32/fonts_win32.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 // the definition puts it, with its caption, content and state; events
 // delivered through the binding table on the window's thread; Esc closing
 // the window from a child edit box. Needs a display (Wine under Xvfb).
-#include "ui/win32/main_window.h"
+#include "app/win32/main_window.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -15,9 +15,9 @@
 #include "base/text/charset.h"
 #include "ui/names.h"
 #include "app/worker_proxies.h"
-#include "ui/win32/pause_win32.h"
+#include "app/win32/pause_win32.h"
 #include "base/text/wide.h"
-#include "ui/win32/window_thread.h"
+#include "app/win32/window_thread.h"
 
 namespace brevane::win32 {
 namespace {

@@ -10,9 +10,9 @@
 
 #include "browser/dom.h"
 #include "base/text/charset.h"
-#include "ui/gtk/gtk_pause.h"
-#include "ui/gtk/main_window.h"
-#include "ui/gtk/window_thread.h"
+#include "app/gtk/gtk_pause.h"
+#include "app/gtk/main_window.h"
+#include "app/gtk/window_thread.h"
 #include "ui/layout.h"
 #include "ui/names.h"
 #include "app/worker_proxies.h"

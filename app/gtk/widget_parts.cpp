@@ -1,4 +1,4 @@
-#include "ui/gtk/widget_parts.h"
+#include "app/gtk/widget_parts.h"
 
 #include <algorithm>
 

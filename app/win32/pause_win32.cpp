@@ -1,4 +1,4 @@
-#include "ui/win32/pause_win32.h"
+#include "app/win32/pause_win32.h"
 
 #include <cmath>
 #include <utility>

@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/win32/main_window.h"
+#include "app/win32/main_window.h"
 
 namespace brevane::win32 {
 namespace {

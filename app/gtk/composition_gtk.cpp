@@ -12,9 +12,9 @@
 #include "browser/browser_control.h"
 #include "browser/document_browser.h"
 #include "browser/webkit/webkit_engine.h"
-#include "ui/gtk/gtk_pause.h"
-#include "ui/gtk/main_window.h"
-#include "ui/gtk/window_thread.h"
+#include "app/gtk/gtk_pause.h"
+#include "app/gtk/main_window.h"
+#include "app/gtk/window_thread.h"
 #include "ui/names.h"
 
 namespace brevane::app {
@@ -101,10 +101,9 @@ int RunProgram(const Endpoints& endpoints) {
     while (!p.window->closed()) g_main_context_iteration(nullptr, TRUE);
   };
   parts.main_window = [] { return p.window->Handle(names::kMainWindow); };
-  parts.hand_over = HandOverToWindowThread;
   parts.end_program = [] { EndProgram(); };
   program.Start(std::move(parts));
-  EndProgram();
+  return 0;
 }
 
 }  // namespace brevane::app

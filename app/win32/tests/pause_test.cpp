@@ -1,7 +1,7 @@
 // The Windows pause on real time: it lasts its duration, dispatches the
 // thread's messages while it waits, lets a handler pause in turn, and keeps
 // a quit request for the main loop.
-#include "ui/win32/pause_win32.h"
+#include "app/win32/pause_win32.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/gtk/gtk_pause.h"
+#include "app/gtk/gtk_pause.h"
 
 #include <glib.h>
 
