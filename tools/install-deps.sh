@@ -7,7 +7,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev libxtst-dev libcurl4-openssl-dev libjpeg62-turbo-dev
   clang libclang-rt-14-dev
-  xvfb xauth x11-utils xdotool imagemagick dbus-x11 at-spi2-core
+  xvfb xauth x11-utils xdotool xclip imagemagick dbus-x11 at-spi2-core
   fonts-wqy-zenhei
   mingw-w64 wine64
 )

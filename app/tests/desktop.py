@@ -176,7 +176,29 @@ class Program:
         xdotool("key", "--clearmodifiers", *keys)
 
     def type(self, text):
+        """Types ASCII text key by key. xdotool types other characters by
+        remapping a spare key first, which a busy program may not have seen
+        when the key arrives: such text goes in by paste()."""
+        assert text.isascii(), "type() takes ASCII only; paste() the rest"
         xdotool("type", "--delay", "30", text)
+
+    def paste(self, text):
+        """Puts the text on the clipboard and presses Ctrl+V: the program
+        takes it through the clipboard's own transfer, whole."""
+        owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=subprocess.PIPE,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        owner.stdin.write(text.encode("utf-8"))
+        owner.stdin.close()
+        try:
+            # xclip owns the selection once it has read its input and
+            # answers requests from then on.
+            wait_for(lambda: subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
+                                            timeout=10).stdout == text.encode("utf-8"), 10, "the clipboard")
+            self.key("ctrl+v")
+            return owner
+        except Exception:
+            owner.kill()
+            raise
 
     def wait_exit(self, timeout):
         return self.proc.wait(timeout=timeout)

@@ -114,13 +114,16 @@ def main():
             added = "%s/catalog/424015.htm?版=1" % forum.base
             before = open(boards_ini, "rb").read()
             program.key("Return")
-            program.type(added)
+            program.type(added[:-4])
+            clipboard = program.paste(added[-4:])
             expect = gbk("\r\n".join(boards + [added]))
             try:
                 wait_for(lambda: open(boards_ini, "rb").read() == expect, 10, "版块.ini with the typed line")
             except AssertionError:
                 print("版块.ini holds:", open(boards_ini, "rb").read().decode("gbk", "replace"))
                 raise
+            finally:
+                clipboard.kill()
             assert before != expect
 
             program.key("Escape")
