@@ -23,6 +23,17 @@ struct Step {
   std::string expected;  // continuation lines joined with CR LF
 };
 
+// One action of a page's script, as an engine that runs no scripts acts it
+// out (a browser runs the page's own script instead): "fetch FILE" asks for
+// a file and waits for its answer, "frame ID" puts an editor frame (an
+// inline frame whose empty document is in design mode) into the element of
+// that id, "write HTML" writes the editor's first content into the body of
+// the frame made last, "wait MS" lets time pass.
+struct ScriptStep {
+  std::string action;
+  std::string argument;
+};
+
 struct Fixture {
   std::string name;         // the folder under pages/
   std::string pages_root;   // the pages/ folder
@@ -31,8 +42,14 @@ struct Fixture {
   std::vector<Step> steps;
   std::map<std::string, std::string> known;  // engine -> why it differs
   // Files (relative to the fixture's folder) served only this many
-  // milliseconds after they are asked for.
+  // milliseconds after they are asked for, on top of the latency.
   std::map<std::string, int> slow;
+  // Every file's answer waits this long after its request, as over a slow
+  // network.
+  int latency_ms = 0;
+  // What the script of a page (relative to the fixture's folder) does once
+  // the page has loaded, step by step.
+  std::map<std::string, std::vector<ScriptStep>> scripts;
   // Files served with extra header lines ("Name: value" CR LF each).
   std::map<std::string, std::string> headers;
   std::vector<std::string> errors;           // lines the parser rejected
@@ -53,13 +70,17 @@ std::vector<std::string> ListFixtures(const std::string& pages_root);
 Fixture LoadFixture(const std::string& pages_root, const std::string& name);
 Fixture ParseFixture(const std::string& name, const std::string& data);
 
+// How long the answer to a file of the fixture (relative to its folder)
+// waits: the latency plus the file's own slowness.
+int AnswerDelay(const Fixture& fixture, const std::string& file);
+
 // A file of the fixture as a server hands it out: the path below the
 // origin ("/<fixture>/board.htm", "/observe.js") and the bytes, with the
 // placeholders of the origins replaced.
 struct ServedFile {
   std::string path;
   std::string body;
-  int delay_ms = 0;     // the answer waits this long after the request
+  int delay_ms = 0;     // the answer waits this long after the request (latency included)
   std::string headers;  // extra header lines, each ending in CR LF
 };
 
