@@ -83,6 +83,16 @@ void ClearMarks(ConformanceHost& host) {
   }
 }
 
+// The 1-based position in the bound documents of the one whose body holds
+// the filled text; "-" when none does.
+std::string HolderOfFillText(ConformanceHost& host) {
+  std::vector<DomRef> documents = BoundDocuments(host);
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    if (TrimSpaces(GetText(GetObject(documents[i], "body"), "innerText")) == kFillText) return std::to_string(i + 1);
+  }
+  return "-";
+}
+
 std::string Shown(const std::string& text) { return text.empty() ? "(empty)" : text; }
 
 // The steps of a script line, "action argument | action argument ...";
@@ -184,7 +194,12 @@ std::string FixturesFolder() {
 }
 
 std::string ContentTypeOf(const std::string& path, const std::string& charset) {
-  if (path.size() > 3 && path.compare(path.size() - 3, 3, ".js") == 0) return "text/javascript";
+  auto ends_with = [&](std::string_view end) {
+    return path.size() > end.size() && path.compare(path.size() - end.size(), end.size(), end) == 0;
+  };
+  if (ends_with(".js")) return "text/javascript";
+  if (ends_with(".css")) return "text/css";
+  if (ends_with(".gif")) return "image/gif";
   return "text/html; charset=" + charset;
 }
 
@@ -243,7 +258,7 @@ Fixture ParseFixture(const std::string& name, const std::string& data) {
       if (!set_up->second(fixture, key, value, &error))
         fixture.errors.push_back("line " + std::to_string(number) + ": " + error);
     } else if (verb == "wait" || verb == "documents" || verb == "navigate" || verb == "table" || verb == "form" ||
-               verb == "fill" || verb == "click" || verb == "sent") {
+               verb == "fill" || verb == "holds" || verb == "pause" || verb == "click" || verb == "sent") {
       fixture.steps.push_back(Step{number, verb, key, value});
       last = &fixture.steps.back();
     } else {
@@ -340,15 +355,16 @@ std::vector<std::string> RunFixture(ConformanceHost& host, const Fixture& fixtur
       int32_t filled = browser.FillEditor(key, kFillText);
       got = "0";
       if (filled == 1) {
-        got = "1 but no body holds the text";
-        std::vector<DomRef> documents = BoundDocuments(host);
-        for (std::size_t i = 0; i < documents.size(); ++i) {
-          if (TrimSpaces(GetText(GetObject(documents[i], "body"), "innerText")) == kFillText) {
-            got = std::to_string(i + 1);
-            break;
-          }
-        }
+        got = HolderOfFillText(host);
+        if (got == "-") got = "1 but no body holds the text";
       }
+    } else if (step.verb == "holds") {
+      // Which document holds the filled text now, after whatever the page
+      // did since: "-" when none does.
+      got = HolderOfFillText(host);
+    } else if (step.verb == "pause") {
+      browser.Pause(static_cast<int32_t>(std::atoi(step.expected.c_str())));
+      continue;
     } else if (step.verb == "click") {
       // The id of the element that received the click; "-" when
       // ClickButton found nothing.

@@ -18,7 +18,7 @@ namespace brevane::conformance {
 // kept as written in the data file (UTF-8, with placeholders).
 struct Step {
   int line = 0;          // in the data file, for messages
-  std::string verb;      // wait, documents, navigate, table, form, fill, click, sent
+  std::string verb;      // wait, documents, navigate, table, form, fill, holds, pause, click, sent
   std::string key;       // the operation's key (table number, element key)
   std::string expected;  // continuation lines joined with CR LF
 };
@@ -103,8 +103,8 @@ class ConformanceHost {
 };
 
 // The content type a server gives a fixture's file: scripts as JavaScript
-// (observe.js is ASCII in every fixture), pages as HTML in the fixture's
-// charset.
+// (observe.js is ASCII in every fixture), styles as CSS, GIF pictures as
+// such, pages as HTML in the fixture's charset.
 std::string ContentTypeOf(const std::string& path, const std::string& charset);
 
 // The fixture's files (its folder and observe.js) ready to serve.
