@@ -137,9 +137,13 @@ int32_t FillEditorWhenPresent(DocumentBinding& binding, Engine& engine, Pause& p
   // The editor the load wait saw is taken at once. Otherwise look again,
   // at once and then every kLookPeriodMs, over the page bound anew, for an
   // editor that a script builds after the load, until the limit passes.
+  // The loops count their rounds as well as the time, so a clock that
+  // stood still could not hold them.
+  constexpr int32_t kMostLooks = editor_fill::kWaitLimitMs / editor_fill::kLookPeriodMs + 1;
+  constexpr int32_t kMostChecks = (editor_fill::kWaitLimitMs + editor_fill::kSettleMs) / editor_fill::kSettleCheckMs;
   DomRef body = find(focus_first);
   for (int32_t look = 0; !body; ++look) {
-    if (deadline.Passed()) return 0;
+    if (deadline.Passed() || look > kMostLooks) return 0;
     if (look > 0) {
       if (pause.TickCount() - start >= editor_fill::kWaitLimitMs) return 0;
       pause.For(editor_fill::kLookPeriodMs);
@@ -159,7 +163,7 @@ int32_t FillEditorWhenPresent(DocumentBinding& binding, Engine& engine, Pause& p
   const int64_t latest_end = start + editor_fill::kWaitLimitMs + editor_fill::kSettleMs;
   int64_t settle_end = std::min(pause.TickCount() + editor_fill::kSettleMs, latest_end);
   bool holds = true;
-  while (pause.TickCount() < settle_end) {
+  for (int32_t check = 0; pause.TickCount() < settle_end && check < kMostChecks; ++check) {
     if (deadline.Passed()) return 0;
     pause.For(editor_fill::kSettleCheckMs);
     rebind();
