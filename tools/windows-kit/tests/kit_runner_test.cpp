@@ -57,7 +57,7 @@ TEST(Kit, EveryProgramIsReportedAndOnlyAZeroExitPasses) {
   CloseHandle(info.hProcess);
   EXPECT_EQ(code, 1u) << "run-tests.cmd must fail when a program does";
 
-  std::ifstream file(kit + L"\\results.txt", std::ios::binary);
+  std::ifstream file((kit + L"\\results.txt").c_str(), std::ios::binary);
   std::stringstream results;
   results << file.rdbuf();
   const std::string text = results.str();
@@ -75,7 +75,7 @@ TEST(Kit, EveryProgramIsReportedAndOnlyAZeroExitPasses) {
   for (const Expected& e : expected) {
     EXPECT_NE(text.find(std::string("\r\n") + e.line), std::string::npos) << e.line << "\nin results.txt:\n" << text;
   }
-  std::ifstream log(kit + L"\\logs\\d_fail_tests.txt", std::ios::binary);
+  std::ifstream log((kit + L"\\logs\\d_fail_tests.txt").c_str(), std::ios::binary);
   std::stringstream output;
   output << log.rdbuf();
   EXPECT_EQ(output.str().find("a failing sample"), 0u) << "each program's output goes to its log";
