@@ -177,6 +177,8 @@ Fixture ParseFixture(const std::string& name, const std::string& data) {
       fixture.entry = Trim(value);
     } else if (verb == "charset") {
       fixture.charset = Trim(value);
+    } else if (verb == "tls") {
+      fixture.tls = Trim(value) == "yes";
     } else if (verb == "known") {
       fixture.known[key] = value;
     } else if (verb == "slow") {
@@ -202,6 +204,10 @@ Fixture LoadFixture(const std::string& pages_root, const std::string& name) {
   if (!ok) fixture.errors.push_back("cannot read " + name + ".txt");
   fixture.pages_root = pages_root;
   return fixture;
+}
+
+Text SecureForm(const Text& origin) {
+  return origin.rfind("http://", 0) == 0 ? "https://" + origin.substr(7) : origin;
 }
 
 std::string Substitute(std::string text, const Text& origin, const Text& other) {
@@ -242,7 +248,7 @@ std::vector<ServedFile> FixtureFiles(const Fixture& fixture, const Text& origin,
 std::vector<std::string> RunFixture(ConformanceHost& host, const Fixture& fixture) {
   std::vector<std::string> failures = fixture.errors;
   BrowserOperations& browser = host.Operations();
-  const Text origin = host.Origin();
+  const Text origin = fixture.tls ? host.SecureOrigin() : host.Origin();
   const Text other = host.Other();
   if (!host.Serve(fixture, FixtureFiles(fixture, origin, other))) {
     failures.push_back("the host could not serve the fixture's pages");

@@ -19,12 +19,15 @@ MemoryPages::MemoryPages(memory::MemoryEngine& engine) : engine_(engine) {
 
 void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& files) {
   const bool gbk = fixture.charset == "gbk";
+  // Over TLS the first origin is the https one; the engine has no TLS to
+  // model, only the scheme in the addresses.
+  const Text first = fixture.tls ? SecureForm(kMemoryOrigin) : Text(kMemoryOrigin);
   for (const ServedFile& file : files) {
     Text body = gbk ? Text(file.body) : Utf8ToGbk(file.body);
     memory::PageOptions options;
     options.arrive_ms = file.delay_ms;
     options.header_mode = memory::CompatibleMode(file.headers);
-    engine_.Serve(kMemoryOrigin + file.path, body, options);
+    engine_.Serve(first + file.path, body, options);
     engine_.Serve(kMemoryOther + file.path, body, options);
   }
 }
