@@ -175,7 +175,7 @@ def hung_page_stops(build_dir, trials):
                 f.write("基准测试回复".encode("gbk"))
             program.start()
             program.focus()
-            wait_for(lambda: program.title() == "登录成功", 60, "login")
+            program.wait_showing("登录成功", 60, "login")
             seen = 0
             for n in range(trials):
                 if n % len(BOARDS) == 0 and n > 0:
@@ -191,7 +191,7 @@ def hung_page_stops(build_dir, trials):
                 seen = hung_thread_asked()
                 t0 = time.time()
                 program.click(STOP_BUTTON)
-                wait_for(lambda: program.title() == "已停止监控", 120, "trial %d: stopped" % (n + 1), interval=0.02)
+                program.wait_showing("已停止监控", 120, "trial %d: stopped" % (n + 1))
                 figures.append(time.time() - t0)
                 print("trial %d: Stop to stopped on a hung thread page: %.2f s" % (n + 1, figures[-1]), flush=True)
     finally:
@@ -223,7 +223,7 @@ def main():
             program.start()
             pid = program.proc.pid
             program.focus()
-            wait_for(lambda: program.title() == "登录成功", 60, "login")
+            program.wait_showing("登录成功", 60, "login")
             program.click(START_BUTTON)
 
             rss = []
@@ -231,10 +231,9 @@ def main():
             idle = {"thread": {"tree": [], "main": [], "web": []}, "board": {"tree": [], "main": [], "web": []}}
             spawns = []
             for n in range(args.passes):
-                wait_for(lambda: program.title() == "9秒后继续监控...", 120, "countdown of pass %d" % (n + 1),
-                         interval=0.02)
+                program.wait_showing("9秒后继续监控...", 120, "countdown of pass %d" % (n + 1))
                 t0, c0 = time.monotonic(), tree_ns(pid)
-                wait_for(lambda: program.title() == "2秒后继续监控...", 15, "countdown end", interval=0.2)
+                program.wait_showing("2秒后继续监控...", 15, "countdown end")
                 t1, c1 = time.monotonic(), tree_ns(pid)
                 page = shown_page(forum.received()["requests"])
                 spent = {

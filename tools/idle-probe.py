@@ -67,10 +67,10 @@ def main():
             program.start()
             pid = program.proc.pid
             program.focus()
-            bench.wait_for(lambda: program.title() == "登录成功", 60, "login")
+            program.wait_showing("登录成功", 60, "login")
             program.click(bench.START_BUTTON)
             for n in range(args.passes):
-                bench.wait_for(lambda: program.title() == "9秒后继续监控...", 120, "countdown", interval=0.02)
+                program.wait_showing("9秒后继续监控...", 120, "countdown")
                 time.sleep(1.0)
                 before, t0 = threads(pid), time.monotonic()
                 helper = None

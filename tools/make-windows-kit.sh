@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The Windows test kit: every Windows test program of a MinGW build, the
-# conformance fixtures beside them and run-tests.cmd, one .zip per
-# architecture. On any Windows 10 or 11 PC: unzip it and run run-tests.cmd;
-# the conformance suite then runs on the real WebBrowser control, and
-# results.txt holds every result and the "record:" lines only Windows shows.
+# program they start (brevane.exe), the runner that gives each a time limit
+# (brevane-kit-runner.exe), the conformance fixtures and run-tests.cmd, one
+# .zip per architecture (made by CMake's own archive mode, so no zip tool is
+# needed). On any Windows 10 or 11 PC: unzip it and run run-tests.cmd; the
+# conformance suite then runs on the real WebBrowser control, and
+# results.txt holds one line per program and the "record:" lines only
+# Windows shows.
 #
 #   tools/make-windows-kit.sh [x86_64] [i686]     (default: both)
 #
@@ -35,8 +38,10 @@ for arch in "${ARCHES[@]}"; do
   # The common-controls test reads the manifest from the source tree; every
   # other test program carries what it needs.
   find "$build" -name '*_tests.exe' ! -name 'win32_common_controls_tests.exe' -exec cp {} "$stage/" \;
+  cp "$build/app/brevane.exe" "$build/tools/windows-kit/brevane-kit-runner.exe" \
+    "$build/tools/windows-kit/brevane-kit-sample.exe" "$stage/"
   cp -r browser/conformance/pages "$stage/conformance/"
   sed 's/$/\r/' tools/windows-kit/run-tests.cmd >"$stage/run-tests.cmd"
-  (cd build-kit && zip -qr "$name.zip" "$name")
+  (cd build-kit && cmake -E tar cf "$name.zip" --format=zip "$name")
   echo "make-windows-kit: build-kit/$name.zip ($(find "$stage" -name '*.exe' | wc -l) test programs)"
 done

@@ -35,8 +35,8 @@ def main():
                 f.write(gbk("相对地址的回复\r\n框架页的回复"))
             program.start()
             program.focus()
-            wait_for(lambda: forum.received()["logins"], 30, "the automatic login")
-            wait_for(lambda: program.title() == "登录成功", 30, "the title 登录成功")
+            wait_for(lambda: forum.received()["logins"], 60, "the automatic login")
+            program.wait_title("登录成功", 60)
             program.click(START_BUTTON)
             replies = wait_for(lambda: forum.received()["replies"][1:] and forum.received()["replies"], 90,
                                "a reply on each board")
@@ -46,7 +46,7 @@ def main():
             for r in replies[:2]:
                 assert threads[str(r["thread"])]["board"] == r["board"], r
             program.click(STOP_BUTTON)
-            wait_for(lambda: program.title() == "已停止监控", 30, "the title 已停止监控")
+            program.wait_showing("已停止监控", 30)
             program.key("Escape")
             assert program.wait_exit(10) == 0
     finally:

@@ -14,7 +14,6 @@ import os
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import urllib.request
 
@@ -58,26 +57,6 @@ def build_program(build_dir, template, port):
     return os.path.join(build_dir, "app", "brevane_e2e")
 
 
-class TitleSampler(threading.Thread):
-    """Samples the window title every 50 ms, keeping each change."""
-
-    def __init__(self, program):
-        super().__init__(daemon=True)
-        self.program = program
-        self.titles = []
-        self.running = True
-
-    def run(self):
-        while self.running:
-            try:
-                t = self.program.title()
-            except Exception:  # the window may be gone
-                t = None
-            if t and (not self.titles or self.titles[-1] != t):
-                self.titles.append(t)
-            time.sleep(0.05)
-
-
 def main():
     build_dir, template, forum_script = sys.argv[1:4]
     forum = Forum(forum_script)
@@ -96,12 +75,10 @@ def main():
                 f.write(gbk(REPLY_1 + "\r\n" + REPLY_2))
 
             program.start()
-            sampler = TitleSampler(program)
-            sampler.start()
             # A user's click on the window gives it the focus: first activation.
             program.focus()
-            wait_for(lambda: forum.received()["logins"], 30, "the automatic login")
-            wait_for(lambda: program.title() == "登录成功", 30, "the title 登录成功")
+            wait_for(lambda: forum.received()["logins"], 60, "the automatic login")
+            program.wait_title("登录成功", 60)
             assert forum.received()["logins"][0]["fields"].get("remember") == "on"
 
             program.click(START_BUTTON)
@@ -113,16 +90,13 @@ def main():
             assert second["board"] == "424022", second
             # The second board's thread stays unanswered on the page; the next
             # pass finds it again and must not answer it a second time.
-            wait_for(lambda: "此贴已浏览,避免重新回复..." in sampler.titles, 60, "the visited-thread notice")
+            program.wait_title("此贴已浏览,避免重新回复...", 60)
             replies = forum.received()["replies"]
             assert len(replies) == 2, replies
 
             program.click(STOP_BUTTON)
-            wait_for(lambda: program.title() == "已停止监控", 30, "the title 已停止监控")
-            time.sleep(0.3)  # let the sampler see the last title too
-            sampler.running = False
-            sampler.join()
-            titles = sampler.titles
+            program.wait_showing("已停止监控", 30)
+            titles = program.titles()
             print("titles:", titles)
             expected = ["正在登录...", "登录成功", "监控[1]...", "回贴[1]..." + REPLY_1, "监控[2]...",
                         "回贴[2]..." + REPLY_2, "10秒后继续监控...", "1秒后继续监控...", "监控[1]...",
@@ -140,13 +114,16 @@ def main():
             added = "%s/catalog/424015.htm?版=1" % forum.base
             before = open(boards_ini, "rb").read()
             program.key("Return")
-            program.type(added)
+            program.type(added[:-4])
+            clipboard = program.paste(added[-4:])
             expect = gbk("\r\n".join(boards + [added]))
             try:
                 wait_for(lambda: open(boards_ini, "rb").read() == expect, 10, "版块.ini with the typed line")
             except AssertionError:
                 print("版块.ini holds:", open(boards_ini, "rb").read().decode("gbk", "replace"))
                 raise
+            finally:
+                clipboard.kill()
             assert before != expect
 
             program.key("Escape")

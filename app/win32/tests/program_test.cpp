@@ -9,9 +9,15 @@
 
 namespace {
 
-// The build's path of the program, as Wine sees the build tree (drive Z: is
-// the root of the host's file system).
+// The program beside this test (the test kit carries both), else the build's
+// path of it, as Wine sees the build tree (drive Z: is the root of the host's
+// file system).
 std::wstring ProgramPath() {
+  wchar_t own[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameW(nullptr, own, MAX_PATH);
+  std::wstring beside(own, n);
+  beside = beside.substr(0, beside.find_last_of(L"\\/") + 1) + L"brevane.exe";
+  if (n > 0 && n < MAX_PATH && GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return beside;
   std::wstring path;
   for (const char* p = BREVANE_PROGRAM_PATH; *p; ++p) path.push_back(*p == '/' ? L'\\' : static_cast<wchar_t>(*p));
   if (!path.empty() && path[0] == L'\\') path = L"Z:" + path;
