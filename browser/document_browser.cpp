@@ -27,7 +27,9 @@ Text DocumentBrowser::ReadFormHtml(const Text& key, int32_t skip) {
 }
 
 int32_t DocumentBrowser::FillEditor(const Text& key, const Text& text, int32_t skip, bool focus_first) {
-  return brevane::FillEditor(binding_, engine_, key, text, skip, focus_first, Deadline(pause_, kReadLimitMs));
+  // The fill gives a page that builds its editor late the time to show it.
+  return FillEditorWhenPresent(binding_, engine_, pause_, control_.Handle(), key, text, skip, focus_first,
+                               Deadline(pause_, kReadLimitMs));
 }
 
 int32_t DocumentBrowser::ClickButton(const Text& key, int32_t skip) {

@@ -1,5 +1,6 @@
 #include "browser/page_operations.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -64,56 +65,117 @@ Text ReadFormHtml(DocumentBinding& binding, Engine& engine, const Text& key, int
   return result;
 }
 
-int32_t FillEditor(DocumentBinding& binding, Engine& engine, const Text& key, const Text& text,
-                   int32_t skip, bool focus_first, const Deadline& deadline) {
-  binding.EnsureDocument(engine, deadline);
-  const std::vector<DomRef> documents = binding.DocumentList;
-  DomRef editor_body;
+DomRef FindEditorBody(const std::vector<DomRef>& documents, const Text& key, int32_t skip, bool focus_first,
+                      const Deadline& deadline) {
   const double position = TextToNumberValue(key);
   if (position > kNumberTolerance) {
     // The p-th editable document: an editable body or an untitled document.
     double counted = 0;
     for (const DomRef& document : documents) {
-      if (deadline.Passed()) return 0;
+      if (deadline.Passed()) return nullptr;
       DomRef body = GetObject(document, "body");
       if (focus_first) Call(body, "focus");
       if (GetText(body, "contentEditable") == "true" || GetText(document, "title").empty()) {
         counted += 1;
-        if (std::fabs(counted - position) < kNumberTolerance) {
-          editor_body = body;
-          break;
-        }
+        if (std::fabs(counted - position) < kNumberTolerance) return body;
       }
     }
-  } else {
-    ElementKey parsed = ParseElementKey(key);
-    int32_t remaining = skip;
-    for (const DomRef& document : documents) {
-      if (deadline.Passed()) return 0;
-      DomRef body = GetObject(document, "body");
-      if (focus_first) Call(body, "focus");
-      bool taken = false;
-      if (parsed.attribute == "title" && GetText(document, "title") == parsed.value) {
-        if (remaining > 0) {
-          --remaining;
-        } else {
-          taken = true;
-        }
-      } else {
-        taken = MatchElement(body, parsed.value, parsed.attribute, remaining);
-      }
-      if (taken) {
-        editor_body = body;
-        break;
-      }
-    }
+    return nullptr;
   }
+  ElementKey parsed = ParseElementKey(key);
+  int32_t remaining = skip;
+  for (const DomRef& document : documents) {
+    if (deadline.Passed()) return nullptr;
+    DomRef body = GetObject(document, "body");
+    if (focus_first) Call(body, "focus");
+    bool taken = false;
+    if (parsed.attribute == "title" && GetText(document, "title") == parsed.value) {
+      if (remaining > 0) {
+        --remaining;
+      } else {
+        taken = true;
+      }
+    } else {
+      taken = MatchElement(body, parsed.value, parsed.attribute, remaining);
+    }
+    if (taken) return body;
+  }
+  return nullptr;
+}
+
+int32_t WriteEditorBody(const DomRef& editor_body, const Text& text) {
   if (!editor_body) return 0;
   // The body's innerHTML property, which is what setAttribute("innerHTML")
   // writes in IE7 mode; from IE8 standards mode on that call would only set
   // a content attribute of that name and leave the editor empty.
   if (Put(editor_body, "innerHTML", Variant(text))) return 1;
   return Put(editor_body, "setAttribute", Variant("innerHTML"), Variant(text)) ? 1 : 0;
+}
+
+int32_t FillEditor(DocumentBinding& binding, Engine& engine, const Text& key, const Text& text,
+                   int32_t skip, bool focus_first, const Deadline& deadline) {
+  binding.EnsureDocument(engine, deadline);
+  const std::vector<DomRef> documents = binding.DocumentList;
+  DomRef editor_body = FindEditorBody(documents, key, skip, focus_first, deadline);
+  if (deadline.Passed()) return 0;
+  return WriteEditorBody(editor_body, text);
+}
+
+int32_t FillEditorWhenPresent(DocumentBinding& binding, Engine& engine, Pause& pause, WindowHandle window,
+                              const Text& key, const Text& text, int32_t skip, bool focus_first,
+                              const Deadline& deadline) {
+  binding.EnsureDocument(engine, deadline);
+  const int64_t start = pause.TickCount();
+  auto find = [&](bool focus) {
+    const std::vector<DomRef> documents = binding.DocumentList;
+    return FindEditorBody(documents, key, skip, focus, deadline);
+  };
+  // Bind the page as it is now: a script may have added or rebuilt frames
+  // since the load wait bound it. A bind that fails keeps the last list.
+  auto rebind = [&] { binding.BindDocument(engine, window, false, binding.FrameMode, deadline); };
+
+  // The editor the load wait saw is taken at once. Otherwise look again,
+  // at once and then every kLookPeriodMs, over the page bound anew, for an
+  // editor that a script builds after the load, until the limit passes.
+  // The loops count their rounds as well as the time, so a clock that
+  // stood still could not hold them.
+  constexpr int32_t kMostLooks = editor_fill::kWaitLimitMs / editor_fill::kLookPeriodMs + 1;
+  constexpr int32_t kMostChecks = (editor_fill::kWaitLimitMs + editor_fill::kSettleMs) / editor_fill::kSettleCheckMs;
+  DomRef body = find(focus_first);
+  for (int32_t look = 0; !body; ++look) {
+    if (deadline.Passed() || look > kMostLooks) return 0;
+    if (look > 0) {
+      if (pause.TickCount() - start >= editor_fill::kWaitLimitMs) return 0;
+      pause.For(editor_fill::kLookPeriodMs);
+    }
+    rebind();
+    body = find(focus_first);
+  }
+  if (deadline.Passed() || !WriteEditorBody(body, text)) return 0;
+
+  // Settle: an editor that writes its own first content (or builds its
+  // document anew) after the fill would wipe the reply. For kSettleMs after
+  // the last write the page is bound again and the editor looked up; when it
+  // no longer holds what the write left, the text is written again and the
+  // settle starts over, never past the wait limit plus one settle. Only an
+  // editor found holding the text at the last look counts as filled.
+  Text written = GetText(body, "innerHTML");
+  const int64_t latest_end = start + editor_fill::kWaitLimitMs + editor_fill::kSettleMs;
+  int64_t settle_end = std::min(pause.TickCount() + editor_fill::kSettleMs, latest_end);
+  bool holds = true;
+  for (int32_t check = 0; pause.TickCount() < settle_end && check < kMostChecks; ++check) {
+    if (deadline.Passed()) return 0;
+    pause.For(editor_fill::kSettleCheckMs);
+    rebind();
+    DomRef now = find(false);
+    holds = now && GetText(now, "innerHTML") == written;
+    if (holds || !now) continue;
+    if (!WriteEditorBody(now, text)) continue;
+    written = GetText(now, "innerHTML");
+    holds = true;
+    settle_end = std::min(pause.TickCount() + editor_fill::kSettleMs, latest_end);
+  }
+  return holds ? 1 : 0;
 }
 
 int32_t ClickButton(DocumentBinding& binding, Engine& engine, const Text& key, int32_t skip,

@@ -40,6 +40,14 @@ void WaitForBrowserPage(BrowserOperations& browser) {
   browser.WaitForPage(browser.BrowserWindowHandle(), 0, true);
 }
 
+// The start of the last address, "http://" or "https://", that ends before
+// start: whichever of the two begins later. A board whose links are all
+// plain http gives exactly the "http://" search; -1 when neither is found.
+int32_t FindAddressStartBackward(const Text& html, int32_t start) {
+  return std::max(FindTextBackward(html, gbk::kAddressStart, start),
+                  FindTextBackward(html, gbk::kSecureAddressStart, start));
+}
+
 TextList LinesOf(Controls& controls, std::string_view box) {
   Text content = AsText(controls.ReadControlProperty(box, prop::kContent));
   return SplitText(TrimSpaces(content), kLineBreak);
@@ -114,8 +122,8 @@ void Core::DetectZeroReplyThread(const Text& html) {
   // Count back from the marker over two addresses and two target
   // attributes; a failed search gives -1, which the next search and the
   // cut take in their stride (the cut is then empty).
-  const int32_t h1 = FindTextBackward(html, gbk::kAddressStart, m);
-  const int32_t h2 = FindTextBackward(html, gbk::kAddressStart, h1);
+  const int32_t h1 = FindAddressStartBackward(html, m);
+  const int32_t h2 = FindAddressStartBackward(html, h1);
   const int32_t t1 = FindTextBackward(html, gbk::kTargetAttribute, m);
   const int32_t t2 = FindTextBackward(html, gbk::kTargetAttribute, t1);
   // The 2 drops the closing quote and the space before "target". Worked
@@ -150,7 +158,10 @@ void Core::PostReply() {
   browser_.NavigateBrowser(candidate);
   WaitForBrowserPage(browser_);
   browser_.Pause(kPauseBeforeFillMs);
-  browser_.FillEditor(Text(kReplyEditorKey), reply, 0, false);
+  // No reply is ever posted empty by accident: without an editor that
+  // took the text (none appeared in the fill's time), the submit stays
+  // unpressed. The thread stays in the record and the run goes on.
+  if (browser_.FillEditor(Text(kReplyEditorKey), reply, 0, false) != 1) return;
   browser_.Pause(kPauseBeforeSubmitMs);
   browser_.ClickButton(Text(kReplySubmitKey), 0);
   WaitForBrowserPage(browser_);

@@ -27,6 +27,8 @@ inline constexpr std::string_view kStatusLoginSucceeded = "\xB5\xC7\xC2\xBC\xB3\
 inline constexpr std::string_view kZeroReplyMarker = "<EM>0</EM>";
 // http://
 inline constexpr std::string_view kAddressStart = "http://";
+// https://
+inline constexpr std::string_view kSecureAddressStart = "https://";
 // target
 inline constexpr std::string_view kTargetAttribute = "target";
 // CHECKED

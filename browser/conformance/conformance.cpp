@@ -83,7 +83,86 @@ void ClearMarks(ConformanceHost& host) {
   }
 }
 
+// The 1-based position in the bound documents of the one whose body holds
+// the filled text; "-" when none does.
+std::string HolderOfFillText(ConformanceHost& host) {
+  std::vector<DomRef> documents = BoundDocuments(host);
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    if (TrimSpaces(GetText(GetObject(documents[i], "body"), "innerText")) == kFillText) return std::to_string(i + 1);
+  }
+  return "-";
+}
+
 std::string Shown(const std::string& text) { return text.empty() ? "(empty)" : text; }
+
+// The steps of a script line, "action argument | action argument ...";
+// false with the reason for a step it does not know.
+bool ParseScript(const std::string& value, std::vector<ScriptStep>* steps, std::string* error) {
+  for (const std::string& item : SplitList(value)) {
+    const std::size_t space = item.find(' ');
+    ScriptStep step{item.substr(0, space), space == std::string::npos ? std::string() : Trim(item.substr(space + 1))};
+    const bool known = step.action == "fetch" || step.action == "frame" || step.action == "write" ||
+                       step.action == "wait";
+    if (!known || (step.argument.empty() && step.action != "write")) {
+      *error = "unknown script step \"" + item + "\"";
+      return false;
+    }
+    steps->push_back(std::move(step));
+  }
+  return true;
+}
+
+// A set-up line: fills its part of the fixture from the key and the value,
+// or gives the reason it rejects them. A new kind of set-up is one more
+// entry in SetUpLines.
+using SetUpLine = bool (*)(Fixture& fixture, const std::string& key, const std::string& value, std::string* error);
+
+bool ReadMilliseconds(const std::string& value, int* ms, std::string* error) {
+  const std::string text = Trim(value);
+  char* end = nullptr;
+  const long number = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || number < 0 || number > 600000) {
+    *error = "not a time in milliseconds: \"" + text + "\"";
+    return false;
+  }
+  *ms = static_cast<int>(number);
+  return true;
+}
+
+const std::map<std::string, SetUpLine>& SetUpLines() {
+  static const std::map<std::string, SetUpLine> lines = {
+      {"entry", [](Fixture& f, const std::string&, const std::string& v, std::string*) {
+         f.entry = Trim(v);
+         return true;
+       }},
+      {"charset", [](Fixture& f, const std::string&, const std::string& v, std::string*) {
+         f.charset = Trim(v);
+         return true;
+       }},
+      {"tls", [](Fixture& f, const std::string&, const std::string& v, std::string*) {
+         f.tls = Trim(v) == "yes";
+         return true;
+       }},
+      {"known", [](Fixture& f, const std::string& k, const std::string& v, std::string*) {
+         f.known[k] = v;
+         return true;
+       }},
+      {"slow", [](Fixture& f, const std::string& k, const std::string& v, std::string* e) {
+         return ReadMilliseconds(v, &f.slow[k], e);
+       }},
+      {"latency", [](Fixture& f, const std::string&, const std::string& v, std::string* e) {
+         return ReadMilliseconds(v, &f.latency_ms, e);
+       }},
+      {"header", [](Fixture& f, const std::string& k, const std::string& v, std::string*) {
+         f.headers[k] += Trim(v) + "\r\n";
+         return true;
+       }},
+      {"script", [](Fixture& f, const std::string& k, const std::string& v, std::string* e) {
+         return ParseScript(v, &f.scripts[k], e);
+       }},
+  };
+  return lines;
+}
 
 }  // namespace
 
@@ -119,7 +198,12 @@ std::string FixturesFolder() {
 }
 
 std::string ContentTypeOf(const std::string& path, const std::string& charset) {
-  if (path.size() > 3 && path.compare(path.size() - 3, 3, ".js") == 0) return "text/javascript";
+  auto ends_with = [&](std::string_view end) {
+    return path.size() > end.size() && path.compare(path.size() - end.size(), end.size(), end) == 0;
+  };
+  if (ends_with(".js")) return "text/javascript";
+  if (ends_with(".css")) return "text/css";
+  if (ends_with(".gif")) return "image/gif";
   return "text/html; charset=" + charset;
 }
 
@@ -173,20 +257,12 @@ Fixture ParseFixture(const std::string& name, const std::string& data) {
     std::string verb = head.substr(0, space);
     std::string key = space == std::string::npos ? std::string() : Trim(head.substr(space + 1));
     last = nullptr;
-    if (verb == "entry") {
-      fixture.entry = Trim(value);
-    } else if (verb == "charset") {
-      fixture.charset = Trim(value);
-    } else if (verb == "tls") {
-      fixture.tls = Trim(value) == "yes";
-    } else if (verb == "known") {
-      fixture.known[key] = value;
-    } else if (verb == "slow") {
-      fixture.slow[key] = std::atoi(Trim(value).c_str());
-    } else if (verb == "header") {
-      fixture.headers[key] += Trim(value) + "\r\n";
+    if (auto set_up = SetUpLines().find(verb); set_up != SetUpLines().end()) {
+      std::string error;
+      if (!set_up->second(fixture, key, value, &error))
+        fixture.errors.push_back("line " + std::to_string(number) + ": " + error);
     } else if (verb == "wait" || verb == "documents" || verb == "navigate" || verb == "table" || verb == "form" ||
-               verb == "fill" || verb == "click" || verb == "sent") {
+               verb == "fill" || verb == "holds" || verb == "pause" || verb == "click" || verb == "sent") {
       fixture.steps.push_back(Step{number, verb, key, value});
       last = &fixture.steps.back();
     } else {
@@ -195,6 +271,11 @@ Fixture ParseFixture(const std::string& name, const std::string& data) {
   }
   if (fixture.entry.empty()) fixture.errors.push_back("no entry page");
   return fixture;
+}
+
+int AnswerDelay(const Fixture& fixture, const std::string& file) {
+  auto slow = fixture.slow.find(file);
+  return fixture.latency_ms + (slow == fixture.slow.end() ? 0 : slow->second);
 }
 
 Fixture LoadFixture(const std::string& pages_root, const std::string& name) {
@@ -233,7 +314,7 @@ std::vector<ServedFile> FixtureFiles(const Fixture& fixture, const Text& origin,
     served.path = path;
     served.body = Substitute(std::move(body), origin, other);
     const std::string own = path.substr(std::min(path.size(), fixture.name.size() + 2));
-    if (auto slow = fixture.slow.find(own); slow != fixture.slow.end()) served.delay_ms = slow->second;
+    served.delay_ms = AnswerDelay(fixture, own);
     if (auto headers = fixture.headers.find(own); headers != fixture.headers.end()) served.headers = headers->second;
     files.push_back(std::move(served));
   };
@@ -282,15 +363,16 @@ std::vector<std::string> RunFixture(ConformanceHost& host, const Fixture& fixtur
       int32_t filled = browser.FillEditor(key, kFillText);
       got = "0";
       if (filled == 1) {
-        got = "1 but no body holds the text";
-        std::vector<DomRef> documents = BoundDocuments(host);
-        for (std::size_t i = 0; i < documents.size(); ++i) {
-          if (TrimSpaces(GetText(GetObject(documents[i], "body"), "innerText")) == kFillText) {
-            got = std::to_string(i + 1);
-            break;
-          }
-        }
+        got = HolderOfFillText(host);
+        if (got == "-") got = "1 but no body holds the text";
       }
+    } else if (step.verb == "holds") {
+      // Which document holds the filled text now, after whatever the page
+      // did since: "-" when none does.
+      got = HolderOfFillText(host);
+    } else if (step.verb == "pause") {
+      browser.Pause(static_cast<int32_t>(std::atoi(step.expected.c_str())));
+      continue;
     } else if (step.verb == "click") {
       // The id of the element that received the click; "-" when
       // ClickButton found nothing.

@@ -18,9 +18,20 @@ namespace brevane::conformance {
 // kept as written in the data file (UTF-8, with placeholders).
 struct Step {
   int line = 0;          // in the data file, for messages
-  std::string verb;      // wait, documents, navigate, table, form, fill, click, sent
+  std::string verb;      // wait, documents, navigate, table, form, fill, holds, pause, click, sent
   std::string key;       // the operation's key (table number, element key)
   std::string expected;  // continuation lines joined with CR LF
+};
+
+// One action of a page's script, as an engine that runs no scripts acts it
+// out (a browser runs the page's own script instead): "fetch FILE" asks for
+// a file and waits for its answer, "frame ID" puts an editor frame (an
+// inline frame whose empty document is in design mode) into the element of
+// that id, "write HTML" writes the editor's first content into the body of
+// the frame made last, "wait MS" lets time pass.
+struct ScriptStep {
+  std::string action;
+  std::string argument;
 };
 
 struct Fixture {
@@ -32,8 +43,14 @@ struct Fixture {
   std::vector<Step> steps;
   std::map<std::string, std::string> known;  // engine -> why it differs
   // Files (relative to the fixture's folder) served only this many
-  // milliseconds after they are asked for.
+  // milliseconds after they are asked for, on top of the latency.
   std::map<std::string, int> slow;
+  // Every file's answer waits this long after its request, as over a slow
+  // network.
+  int latency_ms = 0;
+  // What the script of a page (relative to the fixture's folder) does once
+  // the page has loaded, step by step.
+  std::map<std::string, std::vector<ScriptStep>> scripts;
   // Files served with extra header lines ("Name: value" CR LF each).
   std::map<std::string, std::string> headers;
   std::vector<std::string> errors;           // lines the parser rejected
@@ -54,13 +71,17 @@ std::vector<std::string> ListFixtures(const std::string& pages_root);
 Fixture LoadFixture(const std::string& pages_root, const std::string& name);
 Fixture ParseFixture(const std::string& name, const std::string& data);
 
+// How long the answer to a file of the fixture (relative to its folder)
+// waits: the latency plus the file's own slowness.
+int AnswerDelay(const Fixture& fixture, const std::string& file);
+
 // A file of the fixture as a server hands it out: the path below the
 // origin ("/<fixture>/board.htm", "/observe.js") and the bytes, with the
 // placeholders of the origins replaced.
 struct ServedFile {
   std::string path;
   std::string body;
-  int delay_ms = 0;     // the answer waits this long after the request
+  int delay_ms = 0;     // the answer waits this long after the request (latency included)
   std::string headers;  // extra header lines, each ending in CR LF
 };
 
@@ -92,8 +113,8 @@ class ConformanceHost {
 };
 
 // The content type a server gives a fixture's file: scripts as JavaScript
-// (observe.js is ASCII in every fixture), pages as HTML in the fixture's
-// charset.
+// (observe.js is ASCII in every fixture), styles as CSS, GIF pictures as
+// such, pages as HTML in the fixture's charset.
 std::string ContentTypeOf(const std::string& path, const std::string& charset);
 
 // The fixture's files (its folder and observe.js) ready to serve.

@@ -48,7 +48,12 @@ TEST(ConformanceSuite, ReadsTheDataFormat) {
                                  "> </FORM>\n"
                                  "click 7 = a = b\n"
                                  "bogus 1 = x\n"
-                                 "no equals sign\n");
+                                 "no equals sign\n"
+                                 "latency = 150\n"
+                                 "slow a.htm = 20\n"
+                                 "script a.htm = fetch c.js | frame box | write <p><br></p> | wait 5\n"
+                                 "script b.htm = fetch c.js | jump\n"
+                                 "latency = soon\n");
   EXPECT_EQ(fixture.entry, "a.htm");
   EXPECT_EQ(fixture.charset, "gbk");
   EXPECT_EQ(fixture.known["webkit"], "cannot");
@@ -60,7 +65,13 @@ TEST(ConformanceSuite, ReadsTheDataFormat) {
   EXPECT_EQ(fixture.steps[1].expected, "<FORM>\r\n<INPUT>\r\n\r\n</FORM>");
   EXPECT_EQ(fixture.steps[1].line, 6);
   EXPECT_EQ(fixture.steps[2].expected, "a = b");
-  EXPECT_EQ(fixture.errors.size(), 2u);
+  EXPECT_EQ(fixture.errors.size(), 4u);
+  EXPECT_EQ(AnswerDelay(fixture, "a.htm"), 170);
+  EXPECT_EQ(AnswerDelay(fixture, "c.js"), 150);
+  ASSERT_EQ(fixture.scripts["a.htm"].size(), 4u);
+  EXPECT_EQ(fixture.scripts["a.htm"][1].action, "frame");
+  EXPECT_EQ(fixture.scripts["a.htm"][2].argument, "<p><br></p>");
+  EXPECT_EQ(fixture.scripts["a.htm"][3].argument, "5");
   EXPECT_FALSE(ParseFixture("g", "wait = 1\n").errors.empty());  // no entry page
   EXPECT_EQ(Substitute("{origin}/{host}/{other}", "http://a:1", "http://b:2"), "http://a:1/a:1/http://b:2");
 }

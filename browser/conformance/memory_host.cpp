@@ -11,8 +11,12 @@ namespace {
 
 class MemoryHost : public ConformanceHost {
  public:
-  // Slow pages arrive late on the clock the operations pause on.
-  MemoryHost() { control_.ArriveOn(clock_); }
+  // Slow pages arrive late on the clock the operations pause on, and the
+  // pages' scripts act on it.
+  MemoryHost() {
+    control_.ArriveOn(clock_);
+    pages_.ActOn(control_, clock_);
+  }
   std::string EngineName() const override { return "memory"; }
   Text Origin() override { return kMemoryOrigin; }
   Text Other() override { return kMemoryOther; }

@@ -41,6 +41,10 @@ struct PageOptions {
   // A navigation to the page gets its document only this long after it
   // starts (a slow server), on the clock of the browser that navigates.
   int32_t arrive_ms = 0;
+  // After its arrival the document reads "interactive" this long, until
+  // the last of its subresources (scripts, pictures, styles, frames) has
+  // come; then "complete", and its load event.
+  int32_t complete_ms = 0;
   // The document mode an X-UA-Compatible header asks for (0: none; the
   // page's own meta element may still ask).
   int32_t header_mode = 0;

@@ -183,23 +183,33 @@ void MemoryBrowser::Arrive(const Text& address, const Text& target) {
   state.navigation_pending = false;
   state.control_events.push_back("NavigateComplete2 " + target);
   state.control_ready_state = 3;
-  if (clock_ && load_ms_ > 0) {
+  auto served = state.served.find(target);
+  const int64_t subresources_ms = served == state.served.end() ? 0 : served->second.options.complete_ms;
+  if (clock_ && (load_ms_ > 0 || subresources_ms > 0)) {
     Text final_state = page->ready_state();
-    page->set_ready_state("loading");
+    // A page loading over time reads "loading"; a page parsed whose
+    // subresources are still on their way, "interactive".
+    page->set_ready_state(load_ms_ > 0 ? "loading" : "interactive");
     std::weak_ptr<MemoryDocument> loading = page;
     std::weak_ptr<bool> alive = alive_;
     const uint64_t navigation = navigation_;
-    clock_->After(load_ms_, [this, alive, navigation, loading, final_state, target] {
+    clock_->After(std::max(load_ms_, subresources_ms), [this, alive, navigation, loading, final_state, target] {
       DocumentPtr document = loading.lock();
       if (!document) return;
       document->set_ready_state(final_state);
       auto still = alive.lock();
-      if (still && *still && navigation == navigation_ && final_state == "complete") Complete(target);
+      if (still && *still && navigation == navigation_ && final_state == "complete") {
+        Complete(target);
+        if (on_load) on_load(target, document);
+      }
     });
-  } else if (page->ready_state() == "complete") {
-    Complete(target);
+    if (on_navigate) on_navigate(address, page);
+    return;
   }
+  const bool complete = page->ready_state() == "complete";
+  if (complete) Complete(target);
   if (on_navigate) on_navigate(address, page);
+  if (complete && on_load) on_load(target, page);
 }
 
 void MemoryBrowser::Complete(const Text& target) {

@@ -113,8 +113,13 @@ class MemoryEngine : public Engine {
 // document, complete as it was, until the new one arrives: at once, or
 // arrive_ms later on the clock for a page served so. The new document's
 // arrival fires NavigateComplete2 (ready state interactive), its
-// completion DocumentComplete (complete, no longer busy). A newer
-// navigation makes an older one's page never arrive.
+// completion DocumentComplete (complete, no longer busy): at once, or,
+// for a page served with complete_ms, once its subresources have come,
+// the document reading "interactive" meanwhile (MSDN, readyState
+// property: an object passes from loading through interactive to
+// complete; DWebBrowserEvents2::DocumentComplete fires when the document
+// is completely loaded). A newer navigation makes an older one's page
+// never arrive.
 class MemoryBrowser : public BrowserControl {
  public:
   explicit MemoryBrowser(MemoryEngine& engine) : engine_(engine), handle_(engine.windows().control) {}
@@ -137,6 +142,10 @@ class MemoryBrowser : public BrowserControl {
   void ArriveOn(testing::VirtualClock& clock) { clock_ = &clock; }
   // Runs after each navigation has shown its page.
   std::function<void(const Text& address, const DocumentPtr& page)> on_navigate;
+  // Runs when a navigated page has completed, with the address the control
+  // loaded: its load event, where a page's script starts what it does
+  // after the load.
+  std::function<void(const Text& address, const DocumentPtr& page)> on_load;
 
  private:
   MemoryEngine& engine_;

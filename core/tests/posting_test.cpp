@@ -31,6 +31,38 @@ TEST_F(DetectionTest, CutsTheAddressTwoLinksBeforeTheMarker) {
   EXPECT_EQ(candidates, (std::vector<Text>{"http://T1", "http://T", G("http://T2/帖")}));
 }
 
+// Addresses of either scheme: each backward search takes whichever of
+// "http://" and "https://" starts later, so an https board cuts what the
+// same board over http cuts.
+TEST_F(DetectionTest, AddressesOfEitherSchemeAreCutAlike) {
+  const struct {
+    std::string html;
+    Text expected;
+  } rows[] = {
+      // The worked example over https.
+      {"<A href='https://T1' target=_blank>a</A><A href='https://U1' target=_blank>b</A><EM>0</EM>", "https://T1"},
+      // A plain-http advert above https threads: the advert is passed over.
+      {"<TR><TD><A href=\"http://ads/go/1.htm\" target=_blank>" + G("广告一") + "</A></TD></TR>" +
+           "<TR><TD><A href='https://bbs/thread/202.htm' target=_blank>t</A></TD>"
+           "<TD><A href='https://u/1' target=_blank>u</A></TD><TD><EM>0</EM></TD></TR>",
+       "https://bbs/thread/202.htm"},
+      // An https thread with a plain-http author link, and the other way round.
+      {"<A href='https://T/1' target=_blank>a</A><A href='http://U1' target=_blank>b</A><EM>0</EM>", "https://T/1"},
+      {"<A href='http://T/1' target=_blank>a</A><A href='https://U1' target=_blank>b</A><EM>0</EM>", "http://T/1"},
+      // An https advert above http threads changes nothing.
+      {"<A href='https://ads/1' target=_blank>ad</A>" + ZeroReplyRow("http://t/9"), "http://t/9"},
+      // Unquoted, and with only one link: as over http.
+      {"<A href=https://T1 target=_blank>a</A><A href=https://U1 target=_blank>b</A><EM>0</EM>", "https://T"},
+      {"<A href='https://U1' target=_blank>b</A><EM>0</EM>", ""},
+  };
+  std::vector<Text> expected;
+  for (const auto& row : rows) {
+    core.DetectZeroReplyThread(row.html);
+    expected.push_back(row.expected);
+  }
+  EXPECT_EQ(candidates, expected);
+}
+
 TEST_F(DetectionTest, OnlyTheFirstMarkerCounts) {
   core.DetectZeroReplyThread(ZeroReplyRow("http://first") + ZeroReplyRow("http://second"));
   EXPECT_EQ(candidates, (std::vector<Text>{"http://first"}));
@@ -89,6 +121,25 @@ TEST_F(CoreTest, PostingOpensTheThreadFillsTheEditorAndSubmits) {
   EXPECT_EQ(calls[6].op, Op::kWait);
   EXPECT_EQ(calls[7].number, 1000);
   EXPECT_EQ(clock.now(), 700 + 100 + 100 + 700 + 1000);
+}
+
+// The submit is pressed only after the editor took the text: a thread page
+// without an editor keeps its thread in the record but gets no click, while
+// an empty reply text still empties a present editor and is sent.
+TEST_F(CoreTest, WithoutAnEditorTheSubmitIsNotPressed) {
+  browser.ServeThread("http://t/1").editors = 0;
+  browser.ServeThread("http://t/2");
+  core.state().ReplyList = {"r1", ""};
+  for (const char* address : {"http://t/1", "http://t/2"}) {
+    core.state().CandidateUrl = address;
+    core.PostReply();
+  }
+  EXPECT_EQ(controls.Items(names::kRecordList), (std::vector<Text>{"http://t/1", "http://t/2"}));
+  EXPECT_EQ(controls.CaptionsUtf8(), (std::vector<std::string>{"回贴[0]...r1", "回贴[0]..."}));
+  EXPECT_EQ(FilledTexts(), (std::vector<Text>{"r1", ""}));
+  const auto clicks = browser.CallsOf(Op::kClick);
+  ASSERT_EQ(clicks.size(), 1u);
+  EXPECT_EQ(clicks[0].address, "http://t/2");
 }
 
 TEST_F(CoreTest, ReplyTextsAreTakenInTurnAcrossBoardsAndRuns) {

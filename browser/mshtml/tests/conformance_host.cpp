@@ -26,8 +26,13 @@ namespace {
 
 class DoubleHost : public ConformanceHost {
  public:
-  // Slow pages arrive late on the clock the operations pause on.
-  DoubleHost() { navigator_.ArriveOn(clock_); }
+  // Slow pages arrive late on the clock the operations pause on, and the
+  // pages' scripts act on it, as the control runs a page's script after
+  // its load while the program goes on.
+  DoubleHost() {
+    navigator_.ArriveOn(clock_);
+    served_.ActOn(navigator_, clock_);
+  }
   std::string EngineName() const override { return "mshtml"; }
   Text Origin() override { return kMemoryOrigin; }
   Text Other() override { return kMemoryOther; }

@@ -1,0 +1,1 @@
+var editorConfig = { toolbar: "basic" };

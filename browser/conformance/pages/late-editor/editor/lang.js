@@ -1,0 +1,1 @@
+var editorLanguage = { bold: "Bold" };
