@@ -5,7 +5,10 @@ HTTPS (its own test certificate, which the test program accepts for
 whose editor frame their script builds after the load event and three
 requests of its own. Every zero-reply thread is answered once, with the
 reply text due in turn, and no reply arrives empty; the moderated thread,
-which stays at zero replies, is found again and not answered twice.
+which stays at zero replies, is found again and not answered twice. A
+board of the same forum reached as localhost, for which the certificate is
+not accepted, fails to load as an unreachable one: no request of it reaches
+the forum, and the run goes on to the next board.
 
 Arguments: the build directory, the template of the test program's
 endpoints, the demo forum script."""
@@ -23,6 +26,7 @@ from desktop import START_BUTTON, STOP_BUTTON, Program, wait_for  # noqa: E402
 
 REPLIES = ["第一条回复<b>粗体</b>", "第二条回复"]
 BOARDS = ["424021", "424022"]
+REFUSED_BOARD = "424015"
 LATENCY_MS = 200
 
 
@@ -78,7 +82,9 @@ def main():
         with tempfile.TemporaryDirectory() as scratch:
             program = Program(executable, scratch)
             with open(os.path.join(scratch, "版块.ini"), "wb") as f:
-                f.write("\r\n".join("%s/catalog/%s.htm" % (forum.base, b) for b in BOARDS).encode("gbk"))
+                refused = "https://localhost:%d/catalog/%s.htm" % (forum.port, REFUSED_BOARD)
+                boards = [refused] + ["%s/catalog/%s.htm" % (forum.base, b) for b in BOARDS]
+                f.write("\r\n".join(boards).encode("gbk"))
             with open(os.path.join(scratch, "回帖.ini"), "wb") as f:
                 f.write("\r\n".join(REPLIES).encode("gbk"))
             program.start()
@@ -105,6 +111,7 @@ def main():
             assert all(r["content"] for r in replies), "an empty reply was posted: %r" % replies
             assert [r["board"] for r in replies] == BOARDS * 2, replies
             assert [r["content"] for r in replies] == REPLIES * 2, replies
+            assert not [r for r in received["requests"] if REFUSED_BOARD in r["path"]], received["requests"]
             answered = [r["thread"] for r in replies]
             assert len(set(answered)) == len(answered), "a thread answered twice: %r" % answered
             # Every thread of the boards now has replies, but the moderated one,
