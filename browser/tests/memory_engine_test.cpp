@@ -173,5 +173,28 @@ TEST_F(MemoryEngineTest, TheControlReportsALatePageInItsDocumentedOrder) {
                                                              "DocumentComplete http://bbs/slow.htm"}));
 }
 
+// A page whose subresources come after it: parsed and shown on arrival,
+// "interactive" until the last of them has come, then complete with its
+// DocumentComplete and its load event, once.
+TEST_F(MemoryEngineTest, APageCompletesWhenItsSubresourcesHaveCome) {
+  engine.Serve("http://bbs/t.htm", "<title>t</title>", {.arrive_ms = 150, .complete_ms = 600});
+  memory::MemoryBrowser control(engine);
+  control.ArriveOn(clock);
+  std::vector<std::string> loads;
+  control.on_load = [&](const Text& address, const memory::DocumentPtr& page) {
+    loads.push_back(address + " " + page->title() + " " + page->ready_state());
+  };
+  engine.Show("<title>board</title>");
+  control.Navigate("http://bbs/t.htm");
+  clock.Advance(749);
+  EXPECT_EQ(engine.shown()->title(), "t");
+  EXPECT_EQ(engine.shown()->ready_state(), "interactive");
+  EXPECT_EQ(engine.state()->control_ready_state, 3);
+  EXPECT_TRUE(loads.empty());
+  clock.Advance(1);
+  EXPECT_EQ(engine.state()->control_events.back(), "DocumentComplete http://bbs/t.htm");
+  EXPECT_EQ(loads, (std::vector<std::string>{"http://bbs/t.htm t complete"}));
+}
+
 }  // namespace
 }  // namespace brevane::browser_testing

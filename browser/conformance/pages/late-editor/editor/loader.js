@@ -3,11 +3,14 @@
 // script; its own first content comes after one more request (the styles
 // of the editing area).
 (function () {
+  // Written for the IE7 mode a hosted control shows such a page in, too.
   function fetch(path, then) {
     var request = new XMLHttpRequest();
-    request.onloadend = then;
-    request.open('GET', path);
-    request.send();
+    request.onreadystatechange = function () {
+      if (request.readyState === 4) then();
+    };
+    request.open('GET', path, true);
+    request.send(null);
   }
   fetch('editor/config.js', function () {
     fetch('editor/lang.js', function () {
