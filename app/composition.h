@@ -14,6 +14,12 @@ namespace brevane::app {
 struct Endpoints {
   Text login_url;
   Text announcement_url;
+  // A test forum's own certificate (a PEM file), which the web view accepts
+  // for the login address's host alone. Only the demo and end-to-end builds
+  // name one; the shipped program names none. Every other certificate is
+  // checked against what the system trusts, and a page whose certificate
+  // fails loads as an unreachable one.
+  std::string test_certificate_file = {};
 };
 
 // Runs the program: sets up what WebKit needs, creates the window, runs the

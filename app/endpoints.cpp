@@ -5,7 +5,12 @@
 namespace brevane::app {
 
 Endpoints BuiltInEndpoints() {
-  return {Text(endpoints::kLoginUrl), Text(endpoints::kAnnouncementUrl)};
+  Endpoints built{Text(endpoints::kLoginUrl), Text(endpoints::kAnnouncementUrl)};
+#ifdef BREVANE_DEMO_CERTIFICATE
+  // A demo build against the local demo forum over HTTPS.
+  built.test_certificate_file = BREVANE_DEMO_CERTIFICATE;
+#endif
+  return built;
 }
 
 }  // namespace brevane::app

@@ -11,6 +11,8 @@
 #endif
 
 #include <chrono>
+#include <memory>
+#include <utility>
 
 namespace brevane::testing {
 namespace {
@@ -37,9 +39,28 @@ void CloseSocket(std::intptr_t s) { close(static_cast<int>(s)); }
 void StartSockets() {}
 #endif
 
+// The socket's bytes as they are.
+class PlainSession : public LoopbackServer::Session {
+ public:
+  explicit PlainSession(std::intptr_t socket) : socket_(socket) {}
+  long Receive(char* buffer, std::size_t size) override {
+    return static_cast<long>(recv(socket_, buffer, static_cast<int>(size), 0));
+  }
+  long Send(const char* data, std::size_t size) override {
+    return static_cast<long>(send(socket_, data, static_cast<int>(size), kSendFlags));
+  }
+
+ private:
+  std::intptr_t socket_;
+};
+
 }  // namespace
 
-LoopbackServer::LoopbackServer() {
+LoopbackServer::LoopbackServer()
+    : LoopbackServer("http", [](std::intptr_t socket) { return std::make_unique<PlainSession>(socket); }) {}
+
+LoopbackServer::LoopbackServer(std::string scheme, SessionMaker make_session)
+    : scheme_(std::move(scheme)), make_session_(std::move(make_session)) {
   StartSockets();
   const auto s = socket(AF_INET, SOCK_STREAM, 0);
   listener_ = static_cast<Socket>(s);
@@ -64,7 +85,7 @@ LoopbackServer::~LoopbackServer() {
 }
 
 std::string LoopbackServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return scheme_ + "://127.0.0.1:" + std::to_string(port_) + path;
 }
 
 void LoopbackServer::AddPage(const std::string& path, const std::string& utf8_html) {
@@ -120,10 +141,15 @@ void LoopbackServer::Serve() {
 }
 
 void LoopbackServer::Answer(Socket client) {
+  const std::unique_ptr<Session> session = make_session_(client);
+  if (!session) {
+    shutdown(client, kShutBoth);
+    return;
+  }
   std::string request;
   char buffer[4096];
   while (request.find("\r\n\r\n") == std::string::npos) {
-    const auto n = recv(client, buffer, sizeof buffer, 0);
+    const long n = session->Receive(buffer, sizeof buffer);
     if (n <= 0) return;
     request.append(buffer, static_cast<size_t>(n));
   }
@@ -154,7 +180,7 @@ void LoopbackServer::Answer(Socket client) {
                          "\r\nConnection: close\r\n\r\n" + page.body;
   size_t sent = 0;
   while (sent < response.size()) {
-    const auto n = send(client, response.data() + sent, static_cast<int>(response.size() - sent), kSendFlags);
+    const long n = session->Send(response.data() + sent, response.size() - sent);
     if (n <= 0) break;
     sent += static_cast<size_t>(n);
   }

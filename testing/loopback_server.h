@@ -2,13 +2,17 @@
 // from a thread of its own (one more per connection), on POSIX sockets and
 // on Winsock alike. Tests serve forum-like pages from it: slow pages, pages
 // held until released, pages with header lines of their own, and a count of
-// how often each path was asked for.
+// how often each path was asked for. A server may carry its connections
+// through sessions of its own (TLS, tls_loopback_server.h).
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,8 +22,23 @@ namespace brevane::testing {
 
 class LoopbackServer {
  public:
+  // One connection's bytes, read and written in place of the socket's.
+  class Session {
+   public:
+    virtual ~Session() = default;
+    // Bytes moved, or 0 or less when the connection closed or failed.
+    virtual long Receive(char* buffer, std::size_t size) = 0;
+    virtual long Send(const char* data, std::size_t size) = 0;
+  };
+  // Opens a session on an accepted socket, on the connection's own thread;
+  // a null session drops the connection (a failed handshake).
+  using SessionMaker = std::function<std::unique_ptr<Session>(std::intptr_t socket)>;
+
   LoopbackServer();
-  ~LoopbackServer();
+  // A server whose addresses start with scheme and whose connections go
+  // through the sessions make_session opens.
+  LoopbackServer(std::string scheme, SessionMaker make_session);
+  virtual ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
@@ -45,6 +64,8 @@ class LoopbackServer {
 
   Socket listener_ = -1;
   int port_ = 0;
+  std::string scheme_ = "http";
+  SessionMaker make_session_;
   std::mutex mutex_;
   struct Response {
     std::string content_type = "text/html; charset=utf-8";

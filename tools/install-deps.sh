@@ -6,6 +6,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev libxtst-dev libcurl4-openssl-dev libjpeg62-turbo-dev
+  libgnutls28-dev glib-networking
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool xclip imagemagick dbus-x11 at-spi2-core
   fonts-wqy-zenhei

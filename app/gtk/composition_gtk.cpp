@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 #include <unistd.h>
+#include <webkit2/webkit2.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +76,27 @@ void PrepareWebKitEnvironment() {
   setenv("GTK_OVERLAY_SCROLLING", "0", 0);
 }
 
+// The test forum's certificate of a demo or end-to-end build, accepted for
+// the login address's host in the web view's context alone, before the view
+// loads its first page. A file that cannot be read accepts nothing: the
+// forum's pages then fail to load as any page with an untrusted certificate.
+void AcceptTestCertificate(WebKitWebView* view, const Endpoints& endpoints) {
+  if (view == nullptr || endpoints.test_certificate_file.empty()) return;
+  GUri* login = g_uri_parse(endpoints.login_url.c_str(), G_URI_FLAGS_NONE, nullptr);
+  const char* host = login ? g_uri_get_host(login) : nullptr;
+  GError* error = nullptr;
+  GTlsCertificate* certificate = g_tls_certificate_new_from_file(endpoints.test_certificate_file.c_str(), &error);
+  if (certificate && host && *host) {
+    webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(view), certificate, host);
+  } else {
+    std::fprintf(stderr, "brevane: the test certificate %s is not accepted: %s\n",
+                 endpoints.test_certificate_file.c_str(), error ? error->message : "no host in the login address");
+  }
+  if (error) g_error_free(error);
+  if (certificate) g_object_unref(certificate);
+  if (login) g_uri_unref(login);
+}
+
 }  // namespace
 
 int RunProgram(const Endpoints& endpoints) {
@@ -86,7 +108,7 @@ int RunProgram(const Endpoints& endpoints) {
   static Parts p;  // lives until the process ends
   static Program program(endpoints);
   PlatformParts parts;
-  parts.create_window = [] {
+  parts.create_window = [&endpoints] {
     p.window = std::make_unique<gtk::MainWindow>();
     p.widgets = std::make_unique<ShellWidgets>(*p.window);
     p.browser_control = std::make_unique<ShellBrowserControl>(*p.window);
@@ -96,6 +118,8 @@ int RunProgram(const Endpoints& endpoints) {
     p.window->SetPictureDecoder(DecodeForBanner);
     p.window->SetRoutineRunner(program.Runner());
     p.window->CreateAndShow();
+    // Nothing has loaded yet: the login waits for the first activation.
+    AcceptTestCertificate(p.window->web_view(), endpoints);
   };
   parts.run_event_loop = [] {
     while (!p.window->closed()) g_main_context_iteration(nullptr, TRUE);

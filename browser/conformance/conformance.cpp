@@ -139,6 +139,10 @@ const std::map<std::string, SetUpLine>& SetUpLines() {
          f.charset = Trim(v);
          return true;
        }},
+      {"tls", [](Fixture& f, const std::string&, const std::string& v, std::string*) {
+         f.tls = Trim(v) == "yes";
+         return true;
+       }},
       {"known", [](Fixture& f, const std::string& k, const std::string& v, std::string*) {
          f.known[k] = v;
          return true;
@@ -283,6 +287,10 @@ Fixture LoadFixture(const std::string& pages_root, const std::string& name) {
   return fixture;
 }
 
+Text SecureForm(const Text& origin) {
+  return origin.rfind("http://", 0) == 0 ? "https://" + origin.substr(7) : origin;
+}
+
 std::string Substitute(std::string text, const Text& origin, const Text& other) {
   std::string host = origin;
   std::size_t scheme_end = host.find("://");
@@ -321,7 +329,7 @@ std::vector<ServedFile> FixtureFiles(const Fixture& fixture, const Text& origin,
 std::vector<std::string> RunFixture(ConformanceHost& host, const Fixture& fixture) {
   std::vector<std::string> failures = fixture.errors;
   BrowserOperations& browser = host.Operations();
-  const Text origin = host.Origin();
+  const Text origin = fixture.tls ? host.SecureOrigin() : host.Origin();
   const Text other = host.Other();
   if (!host.Serve(fixture, FixtureFiles(fixture, origin, other))) {
     failures.push_back("the host could not serve the fixture's pages");

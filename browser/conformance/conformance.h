@@ -39,6 +39,7 @@ struct Fixture {
   std::string pages_root;   // the pages/ folder
   std::string entry;        // entry page, relative to the fixture's folder
   std::string charset = "utf-8";  // how the fixture's pages are encoded
+  bool tls = false;  // the first origin serves over TLS ("tls = yes")
   std::vector<Step> steps;
   std::map<std::string, std::string> known;  // engine -> why it differs
   // Files (relative to the fixture's folder) served only this many
@@ -84,6 +85,9 @@ struct ServedFile {
   std::string headers;  // extra header lines, each ending in CR LF
 };
 
+// The origin with https in place of http.
+Text SecureForm(const Text& origin);
+
 // The engine the suite runs on.
 class ConformanceHost {
  public:
@@ -93,8 +97,14 @@ class ConformanceHost {
   // Scheme, host and port of the first and the second origin.
   virtual Text Origin() = 0;
   virtual Text Other() = 0;
+  // The first origin of a fixture served over TLS. A host whose pages are
+  // notional addresses gives its first origin with the https scheme; a host
+  // with real servers serves that one over TLS, with a certificate it alone
+  // accepts for its host.
+  virtual Text SecureOrigin() { return SecureForm(Origin()); }
   // Makes the files reachable from both origins (each origin serves the
-  // same tree), in the fixture's charset; false when it cannot.
+  // same tree; the first is SecureOrigin for a fixture over TLS), in the
+  // fixture's charset; false when it cannot.
   virtual bool Serve(const Fixture& fixture, const std::vector<ServedFile>& files) = 0;
   virtual BrowserOperations& Operations() = 0;
   // The binding the operations share: the driver reads the bound documents'

@@ -76,6 +76,13 @@ TEST(ConformanceSuite, ReadsTheDataFormat) {
   EXPECT_EQ(Substitute("{origin}/{host}/{other}", "http://a:1", "http://b:2"), "http://a:1/a:1/http://b:2");
 }
 
+// A fixture over TLS: its first origin is the host's secure one.
+TEST(ConformanceSuite, ReadsFixturesOverTls) {
+  EXPECT_TRUE(ParseFixture("h", "entry = a.htm\ntls = yes\n").tls);
+  EXPECT_FALSE(ParseFixture("h", "entry = a.htm\n").tls);
+  EXPECT_EQ(SecureForm("http://bbs.example"), "https://bbs.example");
+}
+
 // An empty or unreadable fixtures folder must not pass as a suite with
 // nothing in it.
 TEST(ConformanceSuite, FindsItsFixtures) {

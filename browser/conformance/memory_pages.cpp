@@ -54,6 +54,9 @@ MemoryPages::MemoryPages(memory::MemoryEngine& engine) : engine_(engine) {
 
 void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& files) {
   const bool gbk = fixture.charset == "gbk";
+  // Over TLS the first origin is the https one; the engine has no TLS to
+  // model, only the scheme in the addresses.
+  const Text first = fixture.tls ? SecureForm(kMemoryOrigin) : Text(kMemoryOrigin);
   const std::string folder = "/" + fixture.name + "/";
   std::map<std::string, const ServedFile*> by_path;
   for (const ServedFile& file : files) by_path[file.path] = &file;
@@ -65,11 +68,11 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
     if (file == by_path.end()) return fixture.latency_ms;  // answered "not found" after the latency
     int longest = 0;
     if (depth < 4 && ContentTypeOf(path, fixture.charset).rfind("text/html", 0) == 0) {
-      const Text base = Text(kMemoryOrigin) + path;
+      const Text base = first + path;
       for (const std::string& reference : Subresources(file->second->body)) {
         Text absolute = ResolveAddress(base, Text(reference));
-        for (const char* origin : {kMemoryOrigin, kMemoryOther}) {
-          if (absolute.rfind(origin, 0) == 0) absolute = absolute.substr(std::char_traits<char>::length(origin));
+        for (const Text& origin : {first, Text(kMemoryOther)}) {
+          if (absolute.rfind(origin, 0) == 0) absolute = absolute.substr(origin.size());
         }
         longest = std::max(longest, self(self, absolute, depth + 1));
       }
@@ -83,7 +86,7 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
     options.arrive_ms = file.delay_ms;
     options.complete_ms = delay_of(delay_of, file.path, 0) - file.delay_ms;
     options.header_mode = memory::CompatibleMode(file.headers);
-    engine_.Serve(kMemoryOrigin + file.path, body, options);
+    engine_.Serve(first + file.path, body, options);
     engine_.Serve(kMemoryOther + file.path, body, options);
   }
   for (const auto& [page, steps] : fixture.scripts) {
@@ -94,7 +97,7 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
       if (step.action == "wait") ms = std::atoi(step.argument.c_str());
       timed.emplace_back(step, ms);
     }
-    scripts_[kMemoryOrigin + folder + page] = timed;
+    scripts_[first + folder + page] = timed;
     scripts_[kMemoryOther + folder + page] = timed;
   }
 }

@@ -128,6 +128,14 @@ void PrepareWebView(WebKitWebView* view) {
   RefuseDownloads(view);
   RefuseWhatShowsAWindow(view);
   RefuseOtherSchemes(view);
+  RefuseInvalidCertificates(view);
+}
+
+void RefuseInvalidCertificates(WebKitWebView* view) {
+  WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(webkit_web_view_get_context(view));
+  // Nothing answers load-failed-with-tls-errors: the view goes on to
+  // load-failed and its error page, as for a host that does not answer.
+  webkit_website_data_manager_set_tls_errors_policy(data, WEBKIT_TLS_ERRORS_POLICY_FAIL);
 }
 
 void RefuseOtherSchemes(WebKitWebView* view) {

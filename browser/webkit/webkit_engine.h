@@ -106,7 +106,8 @@ WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling = {});
 // comes with the first TopDocument), so every page gets the bridge as it
 // starts and the engine follows every load from its beginning, and it makes
 // the view as silent as the control it stands for: script dialogs answered,
-// downloads, windows and other schemes refused, as below.
+// downloads, windows and other schemes refused, invalid certificates
+// refused, as below.
 void PrepareWebView(WebKitWebView* view);
 
 // The folder of the web process module: lib/brevane/web-extensions beside
@@ -131,6 +132,15 @@ void RefuseOtherSchemes(WebKitWebView* view);
 // cancelled before it has a destination, so no page can write, replace or
 // remove a file on the user's disk.
 void RefuseDownloads(WebKitWebView* view);
+
+// Certificates are always checked: a page or frame whose certificate the
+// system does not trust (self-signed, made for another host, expired) and the
+// view's web context was not told to accept for its host fails to load as an
+// unreachable address does. The view shows its own error page in its place,
+// without a dialog and without a way past it, so the page has none of the
+// forum's tables, forms or buttons and the run goes on. The view's web
+// context fails such loads whatever its policy was before.
+void RefuseInvalidCertificates(WebKitWebView* view);
 
 // Answers the page's script dialogs without showing them, as a silent
 // browser control does, so no dialog ever stops a run: alerts are dismissed,

@@ -33,7 +33,20 @@ Pages:
                          each was created)
 
 New unanswered threads appear on every board every --new-thread-every
-seconds (0: never). The second board (id 424022) starts with a thread whose
+seconds (0: never).
+
+Three options make the forum as unkind as a real one:
+  --https            every page over HTTPS with the forum's own test
+                     certificate (test-certificate.pem beside this script,
+                     trusted by nobody unless told to); links and the
+                     announcement name https addresses
+  --latency-ms N     every request is answered N ms after it arrives
+                     (/_received and /_spawn, the tests' own, at once)
+  --late-editor      a thread page has no editor frame in its markup: after
+                     its load event its script fetches the editor's
+                     configuration, language and styles one after another,
+                     then builds the design-mode frame; a reply sent before
+                     then is posted empty, as a real editor's form posts it The second board (id 424022) starts with a thread whose
 replies are held for moderation: its reply count stays 0, so a client sees it
 unanswered again after replying.
 
@@ -44,8 +57,11 @@ chosen; the port is printed on the first line of standard output.
 import argparse
 import html
 import json
+import os
 import re
+import ssl
 import struct
+import sys
 import threading
 import time
 import urllib.parse
@@ -55,10 +71,19 @@ MODERATED_BOARD = "424022"
 RELATIVE_BOARD = "424005"
 FRAMED_BOARD = "10150010"
 
+HERE = os.path.dirname(os.path.abspath(__file__))
+# The forum's test certificate and its key: made for this demo, trusted by
+# no system; only a build told to accept it for 127.0.0.1 does.
+CERTIFICATE = os.path.join(HERE, "test-certificate.pem")
+KEY = os.path.join(HERE, "test-key.pem")
+
 
 class Forum:
-    def __init__(self, new_thread_every):
+    def __init__(self, new_thread_every, latency_ms=0, late_editor=False):
         self.lock = threading.Lock()
+        self.latency_ms = latency_ms
+        self.late_editor = late_editor
+        self.sleep = time.sleep
         self.boards = {}      # board id -> list of thread numbers, newest first
         self.threads = {}     # thread number -> dict
         self.next_thread = 1000
@@ -219,7 +244,7 @@ LOGIN_PAGE = """<!DOCTYPE html>
 ENDLESS_SCRIPT = "<script>while (true) {}</script>"
 
 
-def thread_rows(host, board, hang=False):
+def thread_rows(host, board, hang=False, scheme="http"):
     rows = []
     suffix = "?hang=1" if hang else ""
     with FORUM.lock:
@@ -234,26 +259,27 @@ def thread_rows(host, board, hang=False):
                     % (n, suffix, html.escape(t["title"]), t["author"], t["author"], t["replies"]))
             else:
                 rows.append(
-                    "<tr><td><a href='http://%s/thread/%d%s' target=_blank>%s</a></td>"
-                    "<td><a href='http://%s/user/%s' target=_blank>%s</a></td>"
+                    "<tr><td><a href='%s://%s/thread/%d%s' target=_blank>%s</a></td>"
+                    "<td><a href='%s://%s/user/%s' target=_blank>%s</a></td>"
                     "<td><em>%d</em></td></tr>"
-                    % (host, n, suffix, html.escape(t["title"]), host, t["author"], t["author"], t["replies"]))
+                    % (scheme, host, n, suffix, html.escape(t["title"]), scheme, host, t["author"],
+                       t["author"], t["replies"]))
     return rows
 
 
-def framed_board_page(port, board):
+def framed_board_page(port, board, scheme="http"):
     """The board as two frames: the advertisement from the other origin,
     then the thread list from this one."""
     return """<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>版块 %s - 演示论坛</title></head>
 <body>
-<iframe src="http://localhost:%d/ad" width="468" height="60" scrolling="no"></iframe>
+<iframe src="%s://localhost:%d/ad" width="468" height="60" scrolling="no"></iframe>
 <iframe src="/catalog/%s/list.htm" width="760" height="400"></iframe>
 </body></html>
-""" % (board, port, board)
+""" % (board, scheme, port, board)
 
 
-def board_list_page(host, board):
+def board_list_page(host, board, scheme="http"):
     return """<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>帖子列表</title></head>
 <body>
@@ -262,7 +288,7 @@ def board_list_page(host, board):
 %s
 </table>
 </body></html>
-""" % "\n".join(thread_rows(host, board))
+""" % "\n".join(thread_rows(host, board, scheme=scheme))
 
 
 AD_PAGE = """<!DOCTYPE html>
@@ -273,8 +299,8 @@ AD_PAGE = """<!DOCTYPE html>
 """
 
 
-def board_page(host, board, hang=False):
-    rows = thread_rows(host, board, hang)
+def board_page(host, board, hang=False, scheme="http"):
+    rows = thread_rows(host, board, hang, scheme)
     return """<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>版块 %s - 演示论坛</title></head>
 <body>
@@ -287,7 +313,57 @@ def board_page(host, board, hang=False):
 """ % (board, board, "\n".join(rows))
 
 
-def thread_page(n, hang=False):
+# A late editor as widely used rich-text editors load: after the page's load
+# event, its configuration, language and styles one request after another,
+# then the editor frame built from script (an empty document written into
+# it, design mode on). The reply form's hook posts whatever the frame holds,
+# and nothing when there is no frame yet.
+LATE_EDITOR_SCRIPT = """<script>
+function submitReply() {
+  var frame = document.getElementById('editor');
+  document.getElementById('content').value = frame ? frame.contentWindow.document.body.innerHTML : '';
+  document.getElementById('replyform').submit();
+}
+window.addEventListener('load', function () {
+  var parts = ['/editor/config.js', '/editor/lang/zh-cn.js', '/editor/skin.css'];
+  function next(i) {
+    if (i == parts.length) return build();
+    var part;
+    if (/\\.css$/.test(parts[i])) {
+      part = document.createElement('link');
+      part.rel = 'stylesheet';
+      part.href = parts[i];
+    } else {
+      part = document.createElement('script');
+      part.src = parts[i];
+    }
+    part.onload = part.onerror = function () { next(i + 1); };
+    document.head.appendChild(part);
+  }
+  function build() {
+    var frame = document.createElement('iframe');
+    frame.id = 'editor';
+    frame.className = 'editor';
+    document.getElementById('editor-place').appendChild(frame);
+    var doc = frame.contentWindow.document;
+    doc.open();
+    doc.write('<!DOCTYPE html><html><head><meta charset="utf-8"></head><body></body></html>');
+    doc.close();
+    doc.designMode = 'on';
+  }
+  next(0);
+});
+</script>"""
+
+EDITOR_PARTS = {
+    "/editor/config.js": ("window.editorConfig = {toolbar: 'basic', height: 120};", "text/javascript"),
+    "/editor/lang/zh-cn.js": ("window.editorLang = {bold: '粗体', italic: '斜体'};",
+                              "text/javascript; charset=utf-8"),
+    "/editor/skin.css": (".editor { width: 600px; height: 120px; border: 1px solid #999 }", "text/css"),
+}
+
+
+def thread_page(n, hang=False, late_editor=False):
     with FORUM.lock:
         t = FORUM.threads.get(n)
         if t is None:
@@ -296,26 +372,29 @@ def thread_page(n, hang=False):
         title = html.escape(t["title"])
     toolbar = "".join('<input type="button" value="%s" onclick="">' % v
                       for v in ("B", "I", "U", "链接", "图片", "表情"))
-    return """<!DOCTYPE html>
-<html><head><meta charset="utf-8"><title>%s - 演示论坛</title>
-<script>
+    script = LATE_EDITOR_SCRIPT if late_editor else """<script>
 function submitReply() {
   var doc = document.getElementById('editor').contentWindow.document;
   document.getElementById('content').value = doc.body.innerHTML;
   document.getElementById('replyform').submit();
 }
-</script></head>
+</script>"""
+    editor = ('<div id="editor-place"></div>' if late_editor else
+              '<iframe id="editor" src="/editor" style="width:600px;height:120px;border:1px solid #999"></iframe>')
+    return """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>%s - 演示论坛</title>
+%s</head>
 <body>
 <h1>%s</h1>
 <div id="posts">%s</div>
 <form id="replyform" action="/thread/%d/reply" method="post">
   <input type="hidden" id="content" name="content" value="">
   <div>%s</div>
-  <iframe id="editor" src="/editor" style="width:600px;height:120px;border:1px solid #999"></iframe>
+  %s
   <div><button type="button" onclick="submitReply()">发表回复</button></div>
 </form>
 %s</body></html>
-""" % (title, title, posts, n, toolbar, ENDLESS_SCRIPT if hang else "")
+""" % (title, script, title, posts, n, toolbar, editor, ENDLESS_SCRIPT if hang else "")
 
 
 EDITOR_PAGE = """<!DOCTYPE html>
@@ -352,6 +431,15 @@ class Handler(BaseHTTPRequestHandler):
     def _host(self):
         return "%s:%d" % self.server.server_address[:2]
 
+    def _scheme(self):
+        return "https" if isinstance(self.connection, ssl.SSLSocket) else "http"
+
+    def _wait(self, path):
+        """A slow network: the answer leaves --latency-ms after the request
+        (the tests' own addresses at once)."""
+        if FORUM.latency_ms > 0 and not path.startswith("/_"):
+            FORUM.sleep(FORUM.latency_ms / 1000.0)
+
     def do_HEAD(self):
         self.do_GET()
 
@@ -360,28 +448,32 @@ class Handler(BaseHTTPRequestHandler):
         parts = urllib.parse.urlsplit(self.path)
         path = parts.path
         hang = urllib.parse.parse_qs(parts.query).get("hang") == ["1"]
+        scheme = self._scheme()
+        self._wait(path)
         m = re.fullmatch(r"/catalog/(\d+)\.htm", path)
         if path == "/":
             return self._send(200, LOGIN_PAGE)
         if m and m.group(1) == FRAMED_BOARD:
-            return self._send(200, framed_board_page(self.server.server_address[1], m.group(1)))
+            return self._send(200, framed_board_page(self.server.server_address[1], m.group(1), scheme))
         if m:
-            return self._send(200, board_page(self._host(), m.group(1), hang))
+            return self._send(200, board_page(self._host(), m.group(1), hang, scheme))
         m = re.fullmatch(r"/catalog/(\d+)/list\.htm", path)
         if m:
-            return self._send(200, board_list_page(self._host(), m.group(1)))
+            return self._send(200, board_list_page(self._host(), m.group(1), scheme))
         if path == "/ad":
             return self._send(200, AD_PAGE)
         m = re.fullmatch(r"/thread/(\d+)", path)
         if m:
-            page = thread_page(int(m.group(1)), hang)
+            page = thread_page(int(m.group(1)), hang, FORUM.late_editor)
             return self._send(200, page) if page else self._send(404, "no such thread")
         if path == "/editor":
             return self._send(200, EDITOR_PAGE)
+        if path in EDITOR_PARTS:
+            return self._send(200, *EDITOR_PARTS[path])
         if path == "/announcement":
             host = self._host()
-            text = ("<p>欢迎使用演示论坛公告</p>\r\n图片网址http://%s/banner.gif-\r\n"
-                    "点击地址http://%s/-\r\n" % (host, host))
+            text = ("<p>欢迎使用演示论坛公告</p>\r\n图片网址%s://%s/banner.gif-\r\n"
+                    "点击地址%s://%s/-\r\n" % (scheme, host, scheme, host))
             return self._send(200, text, "text/plain; charset=utf-8")
         if path == "/banner.gif":
             return self._send(200, BANNER, "image/gif")
@@ -422,6 +514,7 @@ class Handler(BaseHTTPRequestHandler):
     def do_POST(self):
         self._log()
         path = urllib.parse.urlsplit(self.path).path
+        self._wait(path)
         form = self._form()
         if form is None:
             return self._send(413, "too large")
@@ -440,16 +533,54 @@ class Handler(BaseHTTPRequestHandler):
         return self._send(404, "not found")
 
 
+class TlsServer(ThreadingHTTPServer):
+    """The forum over TLS. Each connection's handshake runs on its own
+    thread, so a client that stalls or refuses the certificate holds up no
+    other; a refusal is expected (a browser that does not trust the test
+    certificate) and is not reported."""
+
+    def __init__(self, address, handler, certificate=CERTIFICATE, key=KEY):
+        self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        self.context.load_cert_chain(certificate, key)
+        super().__init__(address, handler)
+
+    def get_request(self):
+        sock, address = super().get_request()
+        return self.context.wrap_socket(sock, server_side=True, do_handshake_on_connect=False), address
+
+    def finish_request(self, request, client_address):
+        request.settimeout(10)
+        try:
+            request.do_handshake()
+        except (ssl.SSLError, OSError):
+            return
+        request.settimeout(None)
+        super().finish_request(request, client_address)
+
+    def handle_error(self, request, client_address):
+        if not isinstance(sys.exc_info()[1], (ssl.SSLError, ConnectionError)):
+            super().handle_error(request, client_address)
+
+
+def make_server(port, https=False):
+    server = (TlsServer if https else ThreadingHTTPServer)(("127.0.0.1", port), Handler)
+    server.daemon_threads = True
+    return server
+
+
 def main():
     global FORUM
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--port", type=int, default=0, help="port on 127.0.0.1 (0: a free one)")
     ap.add_argument("--new-thread-every", type=float, default=30.0,
                     help="seconds between new unanswered threads on every board (0: never)")
+    ap.add_argument("--https", action="store_true", help="serve over HTTPS with the test certificate")
+    ap.add_argument("--latency-ms", type=int, default=0, help="answer every request this late (ms)")
+    ap.add_argument("--late-editor", action="store_true",
+                    help="thread pages build their editor frame from script after loading its parts")
     args = ap.parse_args()
-    FORUM = Forum(args.new_thread_every)
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
-    server.daemon_threads = True
+    FORUM = Forum(args.new_thread_every, max(0, args.latency_ms), args.late_editor)
+    server = make_server(args.port, args.https)
     print(server.server_address[1], flush=True)
     if args.new_thread_every > 0:
         def spawner():

@@ -3,14 +3,19 @@
 the detection's cut on a board page yields the thread address, the third
 button-like element of the login page submits the form holding the checked
 box, the seventh of a thread page is the submit control, and a posted reply
-is recorded and raises the reply count (except on the moderated thread)."""
+is recorded and raises the reply count (except on the moderated thread);
+over HTTPS, with latency and a late editor, the same shapes, a certificate
+checked by every client that was not given it, and a thread page whose
+editor frame its script builds."""
 
 import json
 import os
 import re
+import ssl
 import sys
 import threading
 import unittest
+import urllib.error
 import urllib.parse
 import urllib.request
 from html.parser import HTMLParser
@@ -42,12 +47,16 @@ def mid(text, start, length):
     return text[start - 1:start - 1 + length]
 
 
-def detect(table_html):
+def detect(table_html, starts=("http://",)):
+    """The cut on a board's table; starts: the address starts searched
+    backward, the nearer one taken at each search."""
+    def address_before(before):
+        return max(find_backward(table_html, s, before) for s in starts)
     m = find(table_html, "<EM>0</EM>")
     if m == -1:
         return None
-    h1 = find_backward(table_html, "http://", m)
-    h2 = find_backward(table_html, "http://", h1)
+    h1 = address_before(m)
+    h2 = address_before(h1)
     t1 = find_backward(table_html, "target", m)
     t2 = find_backward(table_html, "target", t1)
     return mid(table_html, h2, t2 - h2 - 2)
@@ -207,6 +216,56 @@ class ForumTest(unittest.TestCase):
         with urllib.request.urlopen(picture) as r:
             self.assertEqual(r.read(6), b"GIF89a")
         self.assertIn("点击地址", text)
+
+
+class UnkindForumTest(unittest.TestCase):
+    """--https --latency-ms 200 --late-editor."""
+
+    @classmethod
+    def setUpClass(cls):
+        forum.FORUM = forum.Forum(0, latency_ms=200, late_editor=True)
+        cls.slept = []
+        forum.FORUM.sleep = cls.slept.append
+        cls.server = forum.make_server(0, https=True)
+        cls.base = "https://127.0.0.1:%d" % cls.server.server_address[1]
+        cls.trusting = ssl.create_default_context(cafile=forum.CERTIFICATE)
+        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.shutdown()
+
+    def get(self, path):
+        with urllib.request.urlopen(self.base + path, context=self.trusting) as r:
+            return r.read().decode("utf-8")
+
+    def test_https_board_gives_https_thread_addresses_and_the_certificate_is_checked(self):
+        table = second_table_ie_style(self.get("/catalog/424021.htm"))
+        self.assertIsNone(re.search(r"http://", table))
+        url = detect(table, ("http://", "https://"))
+        self.assertRegex(url, r"^https://127\.0\.0\.1:\d+/thread/\d+$")
+        self.assertIn("图片网址https://127.0.0.1:", self.get("/announcement"))
+        # A client that was not given the test certificate refuses the forum.
+        with self.assertRaises(urllib.error.URLError) as refused:
+            urllib.request.urlopen(self.base + "/", context=ssl.create_default_context())
+        self.assertIsInstance(refused.exception.reason, ssl.SSLCertVerificationError)
+
+    def test_late_editor_is_built_by_script_after_its_parts(self):
+        self.slept.clear()
+        n = detect(second_table_ie_style(self.get("/catalog/424015.htm")), ("https://",)).rsplit("/", 1)[1]
+        page = self.get("/thread/" + n)
+        self.assertEqual(frame_sources(page), [])
+        self.assertNotIn('id="editor"', page.split("<script>")[0] + page.split("</script>")[-1])
+        p = Elements()
+        p.feed(page)
+        self.assertIn("submitReply", button_like(p)[6][0].get("onclick", ""))
+        parts = re.findall(r"'(/editor/[^']+)'", page)
+        self.assertEqual(parts, list(forum.EDITOR_PARTS))
+        for part in parts:
+            self.get(part)
+        # Every page and part came 200 ms late; the tests' own address at once.
+        self.get("/_received")
+        self.assertEqual(self.slept, [0.2] * (2 + len(parts)))
 
 
 if __name__ == "__main__":

@@ -1,8 +1,10 @@
 // The suite's host over the WebKit engine: the harness's web view, prepared
 // as the shipped program prepares it (its dialog policy included), pages
-// served from two loopback servers (two ports, two origins), the browser
-// operations over the engine with a control that navigates as the shell's
-// does.
+// served from two loopback servers (two ports, two origins) and, for the
+// fixtures over TLS, from a third one over TLS whose certificate, made for
+// this run, the harness's web context alone accepts for 127.0.0.1; the
+// browser operations over the engine with a control that navigates as the
+// shell's does.
 #include <webkit2/webkit2.h>
 
 #include "browser/address.h"
@@ -10,13 +12,30 @@
 #include "browser/document_browser.h"
 #include "browser/webkit/tests/harness.h"
 #include "base/text/charset.h"
+#include "testing/tls_loopback_server.h"
 
 namespace brevane::conformance {
 namespace {
 
 using testing::kMainWindow;
 using testing::LoopbackServer;
+using testing::MakeTestCertificate;
+using testing::TestCertificate;
+using testing::TlsLoopbackServer;
 using testing::WebViewHarness;
+
+// The secure origin's certificate, accepted for its host in the harness's
+// web context before the first page over TLS loads.
+TestCertificate AcceptedCertificate() {
+  TestCertificate certificate = MakeTestCertificate("127.0.0.1");
+  GTlsCertificate* tls = g_tls_certificate_new_from_pem(certificate.certificate_pem.c_str(), -1, nullptr);
+  if (tls) {
+    webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(WebViewHarness::Get().view()),
+                                                      tls, "127.0.0.1");
+    g_object_unref(tls);
+  }
+  return certificate;
+}
 
 // The shell's browser widget: the address goes to the web view as the
 // control would load it.
@@ -43,12 +62,14 @@ class WebKitHost : public ConformanceHost {
   std::string EngineName() const override { return "webkit"; }
   Text Origin() override { return "http://127.0.0.1:" + std::to_string(first_.port()); }
   Text Other() override { return "http://127.0.0.1:" + std::to_string(second_.port()); }
+  Text SecureOrigin() override { return "https://127.0.0.1:" + std::to_string(secure_.port()); }
 
   bool Serve(const Fixture& fixture, const std::vector<ServedFile>& files) override {
     for (const ServedFile& file : files) {
       const std::string type = ContentTypeOf(file.path, fixture.charset);
       first_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
       second_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
+      if (fixture.tls) secure_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
     }
     return true;
   }
@@ -59,6 +80,7 @@ class WebKitHost : public ConformanceHost {
  private:
   LoopbackServer first_;
   LoopbackServer second_;
+  TlsLoopbackServer secure_{AcceptedCertificate()};
   WebViewControl control_;
   MainLoopPause pause_;
   DocumentBinding binding_;

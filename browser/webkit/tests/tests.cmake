@@ -23,7 +23,11 @@ brevane_webkit_test(webkit_download_tests ${CMAKE_CURRENT_LIST_DIR}/download_tes
 brevane_webkit_test(webkit_conformance_tests
   ${CMAKE_CURRENT_LIST_DIR}/../../conformance/conformance_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/conformance_host.cpp)
-target_link_libraries(webkit_conformance_tests PRIVATE brevane_conformance)
+target_link_libraries(webkit_conformance_tests PRIVATE brevane_conformance brevane_loopback_tls)
+# Boards over TLS: certificates accepted for their host, and every other one
+# refused as an unreachable board.
+brevane_webkit_test(webkit_tls_tests ${CMAKE_CURRENT_LIST_DIR}/tls_test.cpp)
+target_link_libraries(webkit_tls_tests PRIVATE brevane_loopback_tls)
 # The web process's memory ceiling, with views of their own.
 brevane_webkit_test(webkit_memory_tests ${CMAKE_CURRENT_LIST_DIR}/memory_test.cpp)
 # Hostile pages of two loopback origins against the reach into frames and
