@@ -37,7 +37,10 @@ for arch in "${ARCHES[@]}"; do
   mkdir -p "$stage/conformance"
   # The common-controls test reads the manifest from the source tree; every
   # other test program carries what it needs.
-  find "$build" -name '*_tests.exe' ! -name 'win32_common_controls_tests.exe' -exec cp {} "$stage/" \;
+  # (Not from the Wine prefix kept in the build folder, where the kit's own
+  # check leaves its sample programs.)
+  find "$build" -path "$build/wineprefix" -prune -o -name '*_tests.exe' ! -name 'win32_common_controls_tests.exe' \
+    -exec cp {} "$stage/" \;
   cp "$build/app/brevane.exe" "$build/tools/windows-kit/brevane-kit-runner.exe" \
     "$build/tools/windows-kit/brevane-kit-sample.exe" "$stage/"
   cp -r browser/conformance/pages "$stage/conformance/"

@@ -31,6 +31,24 @@ std::wstring RunTestsCmd() {
   return path;
 }
 
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveFolder(folder + L"\\" + name);
+      } else {
+        DeleteFileW((folder + L"\\" + name).c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
 TEST(Kit, EveryProgramIsReportedAndOnlyAZeroExitPasses) {
   wchar_t temp[MAX_PATH] = {};
   ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
@@ -79,6 +97,9 @@ TEST(Kit, EveryProgramIsReportedAndOnlyAZeroExitPasses) {
   std::stringstream output;
   output << log.rdbuf();
   EXPECT_EQ(output.str().find("a failing sample"), 0u) << "each program's output goes to its log";
+  log.close();
+  file.close();
+  RemoveFolder(kit);
 }
 
 }  // namespace
