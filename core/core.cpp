@@ -155,6 +155,11 @@ void Core::PostReply() {
   SetStatus(Text(gbk::kStatusReplyPrefix) + IntToText(state_.CurrentBoard) +
             Text(gbk::kStatusBoardSuffix) + reply);
   controls_.ListAddItem(names::kRecordList, candidate, 0);
+  // A board whose marker had too few links before it gives no address: it
+  // is recorded, so the next pass meets the visited check, but nothing is
+  // opened, filled or clicked, since the browser would still show the board
+  // (or whatever page came before) and the reply would land there.
+  if (candidate.empty()) return;
   browser_.NavigateBrowser(candidate);
   WaitForBrowserPage(browser_);
   browser_.Pause(kPauseBeforeFillMs);
