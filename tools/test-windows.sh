@@ -61,9 +61,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$WINESERVER" -w || true
 fi
 # A test program that crashes ends at once with its exception code, as on a
-# Windows without a debugger set up: Wine would otherwise start its own
-# debugger on the crash and the program would end only at its time limit.
-"$WINE" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1 || true
+# Windows whose crash debugger cannot be started: Wine would otherwise start
+# winedbg (also with no debugger named) and the program would end only when
+# winedbg is done, seconds later, or at its time limit. The name given here
+# is of no program, so starting it fails.
+"$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+  /d brevane-no-crash-debugger.exe /f >/dev/null 2>&1 || true
 # The Chinese font tools/install-deps.sh installs, placed in the prefix's
 # own font folder so the window tests find a face for GB2312 whatever fonts
 # the host's font configuration shows Wine.
