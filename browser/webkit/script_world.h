@@ -11,8 +11,10 @@ inline constexpr const char* kReachFunctionName = "__brevaneReach";
 // The module's file, in the folder WebKit loads web process modules from.
 inline constexpr const char* kWebExtensionFile = "libbrevane-frames.so";
 // The module's memory check (see WebProcessMemoryCeiling): the limit in
-// bytes (uint64) and the period of the check in seconds (uint32).
+// bytes (uint64) and the period of the check in milliseconds (uint32).
 inline constexpr const char* kMemoryLimitKey = "memory-limit-bytes";
-inline constexpr const char* kMemoryCheckKey = "memory-check-seconds";
+inline constexpr const char* kMemoryCheckKey = "memory-check-ms";
+// The program's process id (int64), the parent the web process dies with.
+inline constexpr const char* kProgramPidKey = "program-pid";
 
 }  // namespace brevane

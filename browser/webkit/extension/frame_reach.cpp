@@ -10,8 +10,9 @@
 // replace it). Given a frame's window it answers the frame's document as
 // Brevane's script world sees it, or null. It reaches only frames of the page
 // whose bridge asks, and does nothing else: it runs no text as script,
-// fetches nothing and keeps no secret. Beside it the module watches the web
-// process's memory against the program's ceiling (memory_check.cpp).
+// fetches nothing and keeps no secret. Beside it the module watches, from a
+// thread of its own, the web process's memory against the program's ceiling
+// and the program's life (memory_check.cpp).
 #include <webkit2/webkit-web-extension.h>
 
 #include <vector>
@@ -27,7 +28,11 @@ WebKitScriptWorld* BridgeWorld() {
 }
 
 // The frames a page has shown, held weakly: a frame that goes takes its
-// entry's reference with it.
+// entry's reference with it. The list changes whenever a window object is
+// made (window-object-cleared), and that happens inside any script that
+// touches a frame not yet shown in that world, so no code walks the list
+// while script may run: a walk takes Snapshot() first and runs its script
+// over that.
 struct PageFrames {
   std::vector<GWeakRef*> frames;
   ~PageFrames() {
@@ -53,6 +58,24 @@ struct PageFrames {
     auto* ref = new GWeakRef;
     g_weak_ref_init(ref, frame);
     frames.push_back(ref);
+  }
+  // The frames alive now, each with a reference of its own that the caller
+  // drops (FrameSnapshot does), so the list may change and frames may go
+  // while the caller runs script in them.
+  std::vector<WebKitFrame*> Snapshot() const {
+    std::vector<WebKitFrame*> alive;
+    alive.reserve(frames.size());
+    for (GWeakRef* ref : frames)
+      if (auto* frame = static_cast<WebKitFrame*>(g_weak_ref_get(ref))) alive.push_back(frame);
+    return alive;
+  }
+};
+
+// The references of a snapshot, dropped as the walk ends however it ends.
+struct FrameSnapshot {
+  std::vector<WebKitFrame*> frames;
+  ~FrameSnapshot() {
+    for (WebKitFrame* frame : frames) g_object_unref(frame);
   }
 };
 
@@ -93,9 +116,10 @@ JSCValue* Reach(GPtrArray* args, gpointer page_ref) {
   JSCValue* wanted = JSC_VALUE(g_ptr_array_index(args, 0));
   JSCValue* result = nullptr;
   if (jsc_value_is_object(wanted)) {
-    for (GWeakRef* ref : FramesOf(page).frames) {
-      auto* frame = static_cast<WebKitFrame*>(g_weak_ref_get(ref));
-      if (frame == nullptr) continue;
+    // The script below makes window objects of frames, whose signal adds to
+    // and prunes the page's list: the walk runs over a copy.
+    const FrameSnapshot known{FramesOf(page).Snapshot()};
+    for (WebKitFrame* frame : known.frames) {
       // A frame's window is one object per script world, the same for
       // every frame that holds it, so the caller's window is found by
       // identity in each frame's own bridge world.
@@ -106,7 +130,6 @@ JSCValue* Reach(GPtrArray* args, gpointer page_ref) {
       if (found) g_object_unref(found);
       if (find) g_object_unref(find);
       g_object_unref(context);
-      g_object_unref(frame);
       if (result) break;
     }
   }
@@ -139,7 +162,7 @@ void WindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* f
 
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension*,
                                                                                const GVariant* settings) {
-  brevane::StartMemoryCheck(settings);
+  brevane::StartProcessWatch(settings);
   // The default world's window object is made for every frame and every new
   // document; the bridge world's again when it is cleared in turn.
   g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(WindowObjectCleared),

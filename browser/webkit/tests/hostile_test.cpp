@@ -4,12 +4,20 @@
 // the same program: the load wait, the reads of all three tables, the form
 // read and a click on the frame's button, then the load wait again. Each row
 // then checks what the attacker learned or changed (nothing: its pages write
-// down whatever they catch) and that the program read the real DOM. The
-// pages' scripts are data, in the hostile/ folder beside this file.
+// down whatever they catch), that the program read the real DOM and that the
+// web process lived through it. A row whose page must cost the page its web
+// process instead (one past the memory ceiling) checks that it ended, and
+// how far it got. The pages' scripts are data, in the hostile/ folder beside
+// this file. The view is the program's own (CreateWebView, PrepareWebView).
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 #include <webkit2/webkit2.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -40,12 +48,38 @@ struct Hostile {
   // trust the forum page), from the hostile pages' folder.
   const char* frame_script;
   const char* top_script;
-  // A further check of the row, after the common ones, given the binding
-  // and the forum page's address.
-  std::function<void(const DocumentBinding&, const std::string&)> check;
+  // More of the advertising frame's body, after its table and button.
+  const char* frame_markup;
+  // The page must end its web process (past the ceiling) rather than be
+  // read.
+  bool ends_web_process;
+  // A further check of the row, after the common ones, given the program's
+  // operations, the binding and the forum page's address.
+  std::function<void(DocumentBrowser&, const DocumentBinding&, const std::string&)> check;
 };
 
 void PrintTo(const Hostile& row, std::ostream* out) { *out << row.name; }
+
+// The resident anonymous memory of the program's web processes, in MB,
+// added up: the children of this process that WebKit started for pages.
+int64_t WebProcessMegabytes() {
+  int64_t total = 0;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return 0;
+  while (dirent* entry = readdir(proc)) {
+    const std::string dir = std::string("/proc/") + entry->d_name;
+    std::ifstream stat(dir + "/stat");
+    std::string pid, name, state;
+    long long parent = 0;
+    if (!(stat >> pid >> name >> state >> parent) || parent != getpid() || name != "(WebKitWebProces)") continue;
+    std::ifstream statm(dir + "/statm");
+    long long size = 0, resident = 0, shared = 0;
+    if (statm >> size >> resident >> shared && resident > shared)
+      total += (resident - shared) * sysconf(_SC_PAGESIZE) >> 20;
+  }
+  closedir(proc);
+  return total;
+}
 
 int Toplevels() {
   GList* windows = gtk_window_list_toplevels();
@@ -56,11 +90,11 @@ int Toplevels() {
 
 std::vector<Hostile> Rows() {
   return {
-      {"DocumentOpenForgeAndReplay", "document-open.frame.js", "", {}},
-      {"GettersAndPrototypesOverwritten", "getters.js", "getters.js", {}},
-      {"WindowsAndPermissions", "windows.frame.js", "windows.top.js", {}},
-      {"OtherSchemes", "schemes.frame.js", "",
-       [](const DocumentBinding& binding, const std::string& page) {
+      {"DocumentOpenForgeAndReplay", "document-open.frame.js", "", "", false, {}},
+      {"GettersAndPrototypesOverwritten", "getters.js", "getters.js", "", false, {}},
+      {"WindowsAndPermissions", "windows.frame.js", "windows.top.js", "", false, {}},
+      {"OtherSchemes", "schemes.frame.js", "", "", false,
+       [](DocumentBrowser&, const DocumentBinding& binding, const std::string& page) {
          // The forum page, its advertising frame and three frames that never
          // left about:blank (WebKit makes no frame at all for a file address
          // in a web page).
@@ -68,15 +102,64 @@ std::vector<Hostile> Rows() {
          for (std::size_t i = 2; i < 5; ++i) EXPECT_EQ(GetUtf8(binding.DocumentList[i], "URL"), "about:blank") << i;
          EXPECT_EQ(webkit_web_view_get_uri(H().view()), page);
        }},
+      // Frames made while the program's reach looks through the page's
+      // frames (the web process module once walked a list that the frames'
+      // own making changed).
+      {"FramesMadeWhileReached", "frames.frame.js", "", "", false, {}},
+      // Far past the ceiling in one task of the page's main thread.
+      {"OneTaskAllocatesGigabytes", "allocate.frame.js", "", "", true, {}},
+      // Named controls and frames that shadow the DOM's own members in
+      // every script world: the form's nextSibling is the input before it
+      // (a cycle), the document's body a window.
+      {"MarkupShadowsTheDomsMembers", "", "",
+       "<table id=loop><tr><td><input name=nextSibling form=f><form id=f><input name=elements>"
+       "<input name=localName></form></td></tr></table><iframe name=body></iframe>",
+       false,
+       [](DocumentBrowser& browser, const DocumentBinding&, const std::string&) {
+         EXPECT_EQ(browser.ReadTableHtml(4),
+                   "<TABLE id=loop><TBODY><TR><TD><INPUT name=nextSibling form=f><FORM id=f>"
+                   "<INPUT name=elements><INPUT name=localName></FORM></TD></TR></TBODY></TABLE>");
+       }},
   };
 }
 
 class HostilePageTest : public ::testing::TestWithParam<Hostile> {
  protected:
+  void SetUp() override {
+    ended_ = g_signal_connect(H().view(), "web-process-terminated",
+                              G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
+                                static_cast<HostilePageTest*>(self)->ends_.push_back(reason);
+                              }),
+                              this);
+  }
+  void TearDown() override { g_signal_handler_disconnect(H().view(), ended_); }
+
   Text Learned(std::size_t document) {
     if (document >= binding_.DocumentList.size()) return "(no document)";
     DomRef body = GetObject(binding_.DocumentList[document], "body");
     return Call(body, "getAttribute", {Variant("data-learned")}).ToText();
+  }
+
+  // The row whose page must end its web process: it ends, by the module's
+  // check (a crash, to WebKit), and the most memory seen on the way is
+  // reported.
+  void ExpectTheWebProcessEnds() {
+    int64_t peak = 0;
+    guint sampler = g_timeout_add(20, +[](gpointer most) -> gboolean {
+      auto* seen = static_cast<int64_t*>(most);
+      *seen = std::max(*seen, WebProcessMegabytes());
+      return G_SOURCE_CONTINUE;
+    }, &peak);
+    const gint64 start = g_get_monotonic_time();
+    H().RunUntil([&] { return !ends_.empty(); }, 120000);
+    g_source_remove(sampler);
+    ASSERT_EQ(ends_.size(), 1u) << "the web process lived on at " << WebProcessMegabytes() << " MB";
+    EXPECT_EQ(ends_[0], WEBKIT_WEB_PROCESS_CRASHED);
+    std::printf("web process ended after %.1f s; most memory seen %lld MB\n", (g_get_monotonic_time() - start) / 1e6,
+                static_cast<long long>(peak));
+    // The ceiling is 1 GB; what the page allocates between two of the
+    // module's checks comes on top.
+    EXPECT_LT(peak, 1536);
   }
 
   LoopbackServer forum_;
@@ -85,6 +168,8 @@ class HostilePageTest : public ::testing::TestWithParam<Hostile> {
   MainLoopPause pause_;
   DocumentBinding binding_;
   DocumentBrowser browser_{control_, H().engine(), pause_, binding_};
+  gulong ended_ = 0;
+  std::vector<WebKitWebProcessTerminationReason> ends_;
 };
 
 TEST_P(HostilePageTest, LearnsNothingAndTheProgramReadsTheRealPage) {
@@ -92,7 +177,8 @@ TEST_P(HostilePageTest, LearnsNothingAndTheProgramReadsTheRealPage) {
   const std::string recorder = Script("recorder.js");
   advertiser_.AddPage("/ad.html", "<html><head><title>Ad</title>" + recorder +
                                       "</head><body><table id=ad><tr><td>ad</td></tr></table>"
-                                      "<button id=go>Go</button>" + Script(row.frame_script) + "</body></html>");
+                                      "<button id=go>Go</button>" + row.frame_markup + Script(row.frame_script) +
+                                      "</body></html>");
   forum_.AddPage("/forum.html", "<html><head><title>Forum</title>" + recorder +
                                     "</head><body><table id=head><tr><td>head</td></tr></table>"
                                     "<table id=threads><tr><td><a href=\"/thread-1.html\" target=_blank>One</a>"
@@ -105,6 +191,13 @@ TEST_P(HostilePageTest, LearnsNothingAndTheProgramReadsTheRealPage) {
   const std::string ad = advertiser_.Url("");
 
   browser_.NavigateBrowser(Utf8ToGbk(forum_.Url("/forum.html")));
+  if (row.ends_web_process) {
+    ExpectTheWebProcessEnds();
+    // The next page comes in a fresh web process.
+    ASSERT_TRUE(H().LoadHtml("<html><head><title>After</title></head><body></body></html>"));
+    EXPECT_EQ(GetUtf8(H().Document(), "title"), "After");
+    return;
+  }
   ASSERT_EQ(browser_.WaitForPage(browser_.BrowserWindowHandle(), 10000), 1);
   ASSERT_GE(binding_.DocumentList.size(), 2u);
   EXPECT_EQ(browser_.ReadTableHtml(1), "<TABLE id=head><TBODY><TR><TD>head</TD></TR></TBODY></TABLE>");
@@ -132,7 +225,8 @@ TEST_P(HostilePageTest, LearnsNothingAndTheProgramReadsTheRealPage) {
   EXPECT_EQ(Learned(1), "") << "the advertising frame caught something";
   EXPECT_EQ(GetUtf8(binding_.DocumentList[0], "title"), "Forum");
   EXPECT_EQ(Toplevels(), windows) << "a window opened";
-  if (row.check) row.check(binding_, forum_.Url("/forum.html"));
+  if (row.check) row.check(browser_, binding_, forum_.Url("/forum.html"));
+  EXPECT_TRUE(ends_.empty()) << "the web process ended (" << (ends_.empty() ? 0 : ends_[0]) << ")";
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, HostilePageTest, ::testing::ValuesIn(Rows()),
