@@ -113,7 +113,7 @@ std::vector<Hostile> Rows() {
       // (a cycle), the document's body a window.
       {"MarkupShadowsTheDomsMembers", "", "",
        "<table id=loop><tr><td><input name=nextSibling form=f><form id=f><input name=elements>"
-       "<input name=localName></form></td></tr></table><iframe name=body></iframe>",
+       "<input name=localName></form></td></tr></table><iframe name=body></iframe><script>done()</script>",
        false,
        [](DocumentBrowser& browser, const DocumentBinding&, const std::string&) {
          EXPECT_EQ(browser.ReadTableHtml(4),
