@@ -516,7 +516,15 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
       dom.setAttribute(el, ieAttributeName(name), value);
     }, 2),
     removeattribute: method((el, args) => { dom.removeAttribute(el, ieAttributeName(String(args[0]))); }, 1),
-    click: method((el) => { callMember(el, 'click'); }),
+    // The click runs as the program's call returns, through the module:
+    // outside the call, which WebKit runs as a user gesture, so the page's
+    // handlers get no user activation from it. Without the module it runs
+    // here.
+    click: method((el) => {
+      if (typeof getMember(el, 'click') !== 'function') throw new TypeError('not a method');
+      const later = globalThis.__brevaneClickLater;
+      if (typeof later !== 'function' || !later(() => { callMember(el, 'click'); })) callMember(el, 'click');
+    }),
     focus: method((el) => { if (typeof getMember(el, 'focus') === 'function') callMember(el, 'focus'); }),
   });
 

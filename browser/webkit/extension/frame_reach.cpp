@@ -8,7 +8,8 @@
 // It defines one function, __brevaneReach(window), in that script world only
 // (the pages' own scripts run in another world and cannot see, call or
 // replace it). Given a frame's window it answers the frame's document as
-// Brevane's script world sees it, or null. It reaches only frames of the page
+// Brevane's script world sees it, or null. A second, __brevaneClickLater,
+// runs the program's click outside the program's call (see ClickLater). It reaches only frames of the page
 // whose bridge asks, and does nothing else: it runs no text as script,
 // fetches nothing and keeps no secret. Beside it the module watches, from a
 // thread of its own, the web process's memory against the program's ceiling
@@ -137,6 +138,30 @@ JSCValue* Reach(GPtrArray* args, gpointer page_ref) {
   return result ? result : jsc_value_new_null(caller);
 }
 
+// __brevaneClickLater(action): runs the bridge's action (the program's
+// click) as soon as the program's call has returned, on the web process's
+// main loop ahead of WebKit's own events, so before the program's next call.
+// WebKit runs every script the program sends as a user gesture; outside it
+// the page's handlers get no user activation from the program's click, so
+// none of what only a user's click allows (writing the clipboard or the
+// primary selection, opening a picker) follows from it.
+JSCValue* ClickLater(GPtrArray* args, gpointer) {
+  JSCContext* caller = jsc_context_get_current();
+  JSCValue* action = args->len >= 1 ? JSC_VALUE(g_ptr_array_index(args, 0)) : nullptr;
+  if (action == nullptr || !jsc_value_is_function(action)) return jsc_value_new_boolean(caller, FALSE);
+  g_idle_add_full(
+      G_PRIORITY_HIGH,
+      +[](gpointer data) -> gboolean {
+        auto* later = JSC_VALUE(data);
+        if (JSCValue* result = jsc_value_function_call(later, G_TYPE_NONE)) g_object_unref(result);
+        // A page handler's exception ends the click, as it ends a user's.
+        jsc_context_clear_exception(jsc_value_get_context(later));
+        return G_SOURCE_REMOVE;
+      },
+      g_object_ref(action), g_object_unref);
+  return jsc_value_new_boolean(caller, TRUE);
+}
+
 void DropPageRef(gpointer data) {
   auto* ref = static_cast<GWeakRef*>(data);
   g_weak_ref_clear(ref);
@@ -155,6 +180,10 @@ void WindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* f
                                                     page_ref, DropPageRef, JSC_TYPE_VALUE);
   jsc_context_set_value(context, brevane::kReachFunctionName, reach);
   g_object_unref(reach);
+  JSCValue* click = jsc_value_new_function_variadic(context, brevane::kClickFunctionName, G_CALLBACK(ClickLater),
+                                                    nullptr, nullptr, JSC_TYPE_VALUE);
+  jsc_context_set_value(context, brevane::kClickFunctionName, click);
+  g_object_unref(click);
   g_object_unref(context);
 }
 

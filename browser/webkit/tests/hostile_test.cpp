@@ -120,6 +120,16 @@ std::vector<Hostile> Rows() {
                    "<TABLE id=loop><TBODY><TR><TD><INPUT name=nextSibling form=f><FORM id=f>"
                    "<INPUT name=elements><INPUT name=localName></FORM></TD></TR></TBODY></TABLE>");
        }},
+      // What only a user's click allows (writing the clipboard, opening a
+      // picker) does not follow from the program's click. (The primary
+      // selection is not checked: WebKitGTK sets it from any selection a
+      // script makes, click or none.)
+      {"ActivationOfTheProgramsClick", "activation.frame.js", "", "", false,
+       [](DocumentBrowser&, const DocumentBinding&, const std::string&) {
+         gchar* held = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+         EXPECT_EQ(held ? std::string(held) : std::string(), "") << "the page wrote the clipboard";
+         g_free(held);
+       }},
   };
 }
 
