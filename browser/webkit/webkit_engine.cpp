@@ -67,7 +67,14 @@ WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling) {
   webkit_memory_pressure_settings_set_kill_threshold(settings, 1.0);
   const double poll_seconds = ceiling.poll_interval_seconds > 0 ? ceiling.poll_interval_seconds : 30.0;
   webkit_memory_pressure_settings_set_poll_interval(settings, poll_seconds);
-  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", settings, nullptr));
+  // Website data (cookies, caches, IndexedDB, local storage) lives in memory
+  // for the program's life and never reaches the disk: the login's cookies
+  // hold for the run (the login runs at every start) and no page fills the
+  // disk.
+  WebKitWebsiteDataManager* data = webkit_website_data_manager_new_ephemeral();
+  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", settings,
+                                                  "website-data-manager", data, nullptr));
+  g_object_unref(data);
   webkit_memory_pressure_settings_free(settings);
   // The module's settings, told to it as WebKit starts it in a web process:
   // the program it dies with, and its own cheap check of the ceiling.

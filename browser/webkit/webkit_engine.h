@@ -95,8 +95,10 @@ struct WebProcessMemoryCeiling {
   uint32_t check_interval_ms = 100;
 };
 
-// A new web view whose web processes keep under ceiling, in place of
-// webkit_web_view_new(); PrepareWebView then makes it ready as any view. The
+// A new web view whose web processes keep under ceiling and die with the
+// program, and whose website data (cookies included) lives in memory for the
+// program's life, never on disk, in place of webkit_web_view_new();
+// PrepareWebView then makes it ready as any view. The
 // view has a web context of its own, since the ceiling can only be given to
 // a context as it is made; the view comes floating, as a new widget does.
 WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling = {});

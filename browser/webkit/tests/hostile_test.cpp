@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -31,6 +32,31 @@ namespace brevane::testing {
 namespace {
 
 WebViewHarness& H() { return WebViewHarness::Get(); }
+
+// The place WebKit keeps website data in unless a view's is kept in memory:
+// below a scratch XDG_DATA_HOME and XDG_CACHE_HOME of the test's own, made
+// before anything starts GLib.
+const std::filesystem::path& ScratchHome() {
+  static const std::filesystem::path home = [] {
+    char name[] = "/tmp/brevane-hostile-XXXXXX";
+    std::filesystem::path made = mkdtemp(name) ? name : "/tmp";
+    setenv("XDG_DATA_HOME", (made / "data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (made / "cache").c_str(), 1);
+    return made;
+  }();
+  return home;
+}
+const bool kScratchHome = !ScratchHome().empty();
+
+// Bytes of the files below a folder.
+std::uintmax_t BytesBelow(const std::filesystem::path& folder) {
+  std::uintmax_t total = 0;
+  std::error_code error;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+    if (it->is_regular_file(error)) total += it->file_size(error);
+  return total;
+}
 
 // A script of the hostile pages' folder, as the page's own text.
 std::string Script(const std::string& file) {
@@ -62,6 +88,11 @@ void PrintTo(const Hostile& row, std::ostream* out) { *out << row.name; }
 
 // The resident anonymous memory of the program's web processes, in MB,
 // added up: the children of this process that WebKit started for pages.
+// What WebKit keeps of the pages on disk: its data and cache folders.
+std::uintmax_t WebsiteDataOnDisk() {
+  return BytesBelow(ScratchHome() / "data" / g_get_prgname()) + BytesBelow(ScratchHome() / "cache" / g_get_prgname());
+}
+
 int64_t WebProcessMegabytes() {
   int64_t total = 0;
   DIR* proc = opendir("/proc");
@@ -129,6 +160,18 @@ std::vector<Hostile> Rows() {
          gchar* held = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
          EXPECT_EQ(held ? std::string(held) : std::string(), "") << "the page wrote the clipboard";
          g_free(held);
+       }},
+      // Website data stays in memory: nothing the pages store reaches the
+      // disk.
+      {"StoresWebsiteData", "store.frame.js", "store.frame.js", "", false,
+       [](DocumentBrowser&, const DocumentBinding& binding, const std::string&) {
+         auto stored = [&](std::size_t document) {
+           return GbkToUtf8(Call(GetObject(binding.DocumentList[document], "body"), "getAttribute",
+                                 {Variant("data-stored")}).ToText());
+         };
+         std::printf("the forum page stored %s MB, the frame %s MB; %ju bytes on disk\n", stored(0).c_str(),
+                     stored(1).c_str(), WebsiteDataOnDisk());
+         EXPECT_LT(WebsiteDataOnDisk(), std::uintmax_t{1} << 20);
        }},
   };
 }
