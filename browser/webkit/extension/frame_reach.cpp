@@ -8,12 +8,14 @@
 // It defines one function, __brevaneReach(window), in that script world only
 // (the pages' own scripts run in another world and cannot see, call or
 // replace it). Given a frame's window it answers the frame's document as
-// Brevane's script world sees it, or null. A second, __brevaneClickLater,
-// runs the program's click outside the program's call (see ClickLater). It reaches only frames of the page
-// whose bridge asks, and does nothing else: it runs no text as script,
-// fetches nothing and keeps no secret. Beside it the module watches, from a
-// thread of its own, the web process's memory against the program's ceiling
-// and the program's life (memory_check.cpp).
+// Brevane's script world sees it, or null. It reaches only frames of the page
+// whose bridge asks. A second function there, __brevaneClickLater, runs the
+// program's click outside the program's call (see ClickLater). In the pages'
+// own world the module only answers their dialogs (see kQuietDialogs). It
+// runs no text of a page or of the program as script, fetches nothing and
+// keeps no secret. Beside it the module watches, from a thread of its own,
+// the web process's memory against the program's ceiling and the program's
+// life (memory_check.cpp).
 #include <webkit2/webkit-web-extension.h>
 
 #include <vector>
@@ -168,10 +170,35 @@ void DropPageRef(gpointer data) {
   delete ref;
 }
 
-// Every frame is listed as its window object is made; the main frame's
-// bridge world gets the reach function.
-void WindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* frame, gpointer) {
+// The page's dialogs, answered in the page as the program's view answers
+// them (alerts dismissed, confirmations accepted, prompts given their default
+// text), so none leaves the web process: a page that opens dialogs without
+// end keeps only its own thread busy, never the program. Fixed on the
+// window, where the page can neither replace nor delete them; every window
+// object, that of each new frame and document included, gets them before any
+// of the page's script runs in it.
+constexpr const char* kQuietDialogs =
+    "(function () {"
+    "  const fix = (name, answer) => Object.defineProperty(globalThis, name,"
+    "    { value: answer, writable: false, configurable: false, enumerable: true });"
+    "  fix('alert', function alert() { });"
+    "  fix('confirm', function confirm() { return true; });"
+    "  fix('prompt', function prompt(message, text) { return text === undefined ? '' : String(text); });"
+    "})();";
+
+void QuietDialogs(WebKitFrame* frame) {
+  JSCContext* context = webkit_frame_get_js_context(frame);
+  if (JSCValue* done = jsc_context_evaluate(context, kQuietDialogs, -1)) g_object_unref(done);
+  jsc_context_clear_exception(context);
+  g_object_unref(context);
+}
+
+// Every frame is listed as its window object is made, and its page's world
+// gets the quiet dialogs; the main frame's bridge world gets the reach and
+// click functions.
+void WindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame, gpointer) {
   FramesOf(page).Add(frame);
+  if (world == webkit_script_world_get_default()) QuietDialogs(frame);
   if (!webkit_frame_is_main_frame(frame)) return;
   JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, BridgeWorld());
   auto* page_ref = new GWeakRef;

@@ -14,6 +14,7 @@
 #include <webkit2/webkit2.h>
 
 #include <dirent.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -112,6 +113,19 @@ int64_t WebProcessMegabytes() {
   return total;
 }
 
+// The program's CPU time so far, and at the start of the current row.
+double CpuSeconds() {
+  rusage use{};
+  getrusage(RUSAGE_SELF, &use);
+  return use.ru_utime.tv_sec + use.ru_stime.tv_sec + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+double cpu_at_start = 0;
+double CpuAtStart() { return cpu_at_start; }
+
+// The script dialogs that reached the program's view in the current row.
+int dialogs_shown = 0;
+int DialogsShown() { return dialogs_shown; }
+
 int Toplevels() {
   GList* windows = gtk_window_list_toplevels();
   int count = static_cast<int>(g_list_length(windows));
@@ -173,19 +187,43 @@ std::vector<Hostile> Rows() {
                      stored(1).c_str(), WebsiteDataOnDisk());
          EXPECT_LT(WebsiteDataOnDisk(), std::uintmax_t{1} << 20);
        }},
+      // A flood of dialogs costs the program nothing: none reaches it, and
+      // the page's dialogs answer as the silent control's do.
+      {"FloodsDialogs", "dialogs.frame.js", "", "", false,
+       [](DocumentBrowser&, const DocumentBinding& binding, const std::string&) {
+         DomRef body = GetObject(binding.DocumentList[1], "body");
+         const std::string made = GbkToUtf8(Call(body, "getAttribute", {Variant("data-dialogs")}).ToText());
+         EXPECT_EQ(GbkToUtf8(Call(body, "getAttribute", {Variant("data-answers")}).ToText()), "true me");
+         std::printf("the frame made %s dialogs; the program showed %d; its CPU over the row %.2f s\n",
+                     made.c_str(), DialogsShown(), CpuSeconds() - CpuAtStart());
+         EXPECT_EQ(DialogsShown(), 0);
+       }},
   };
 }
 
 class HostilePageTest : public ::testing::TestWithParam<Hostile> {
  protected:
   void SetUp() override {
+    cpu_at_start = CpuSeconds();
+    dialogs_shown = 0;
+    // Counted by a hook, which sees every emission before the program's
+    // handler answers (and ends) it.
+    dialogs_ = g_signal_add_emission_hook(g_signal_lookup("script-dialog", WEBKIT_TYPE_WEB_VIEW), 0,
+                                          +[](GSignalInvocationHint*, guint, const GValue*, gpointer) -> gboolean {
+                                            ++dialogs_shown;
+                                            return TRUE;
+                                          },
+                                          nullptr, nullptr);
     ended_ = g_signal_connect(H().view(), "web-process-terminated",
                               G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
                                 static_cast<HostilePageTest*>(self)->ends_.push_back(reason);
                               }),
                               this);
   }
-  void TearDown() override { g_signal_handler_disconnect(H().view(), ended_); }
+  void TearDown() override {
+    g_signal_handler_disconnect(H().view(), ended_);
+    g_signal_remove_emission_hook(g_signal_lookup("script-dialog", WEBKIT_TYPE_WEB_VIEW), dialogs_);
+  }
 
   Text Learned(std::size_t document) {
     if (document >= binding_.DocumentList.size()) return "(no document)";
@@ -222,6 +260,7 @@ class HostilePageTest : public ::testing::TestWithParam<Hostile> {
   DocumentBinding binding_;
   DocumentBrowser browser_{control_, H().engine(), pause_, binding_};
   gulong ended_ = 0;
+  gulong dialogs_ = 0;
   std::vector<WebKitWebProcessTerminationReason> ends_;
 };
 
