@@ -173,14 +173,15 @@ void DropPageRef(gpointer data) {
 // The page's dialogs, answered in the page as the program's view answers
 // them (alerts dismissed, confirmations accepted, prompts given their default
 // text), so none leaves the web process: a page that opens dialogs without
-// end keeps only its own thread busy, never the program. Fixed on the
-// window, where the page can neither replace nor delete them; every window
+// end keeps only its own thread busy, never the program. Every window
 // object, that of each new frame and document included, gets them before any
-// of the page's script runs in it.
+// of the page's script runs in it, so no window of the page holds WebKit's
+// own. A page may still put its own function in their place (many do), but
+// cannot delete them.
 constexpr const char* kQuietDialogs =
     "(function () {"
     "  const fix = (name, answer) => Object.defineProperty(globalThis, name,"
-    "    { value: answer, writable: false, configurable: false, enumerable: true });"
+    "    { value: answer, writable: true, configurable: false, enumerable: true });"
     "  fix('alert', function alert() { });"
     "  fix('confirm', function confirm() { return true; });"
     "  fix('prompt', function prompt(message, text) { return text === undefined ? '' : String(text); });"
