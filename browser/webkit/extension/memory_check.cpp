@@ -96,13 +96,16 @@ void StartProcessWatch(const GVariant* settings) {
   }
   gint64 program = 0;
   if (g_variant_lookup(dict, kProgramPidKey, "x", &program) && program > 1) {
-    // WebKit starts the web process as a child of the program's process (no
-    // sandbox between them), so the kernel kills it when the program ends,
-    // however it ends. A program that ended before this line is seen at
-    // once: the process then has another parent already.
-    watch->program = static_cast<pid_t>(program);
+    // WebKit starts the web process as a child of the program's process, so
+    // the kernel kills it when the program ends, however it ends. A program
+    // that ended before this line is seen at once: the process belongs to
+    // init by then. Another parent (a sandbox launcher WebKit put between
+    // them, or a session's subreaper after the program went) leaves the
+    // parent-death signal as the only watch.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != watch->program) EndProcess("the program has ended", -1, 0);
+    const pid_t parent = getppid();
+    if (parent == static_cast<pid_t>(program)) watch->program = parent;
+    else if (parent == 1) EndProcess("the program has ended", -1, 0);
   }
   if (watch->program == 0 && watch->limit_bytes == 0) {
     delete watch;
