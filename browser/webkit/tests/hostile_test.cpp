@@ -169,11 +169,15 @@ std::vector<Hostile> Rows() {
       // picker) does not follow from the program's click. (The primary
       // selection is not checked: WebKitGTK sets it from any selection a
       // script makes, click or none.)
-      {"ActivationOfTheProgramsClick", "activation.frame.js", "", "", false,
-       [](DocumentBrowser&, const DocumentBinding&, const std::string&) {
+      {"ActivationOfTheProgramsClick", "activation.frame.js", "activation.top.js", "", false,
+       [](DocumentBrowser& browser, const DocumentBinding& binding, const std::string&) {
          gchar* held = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
          EXPECT_EQ(held ? std::string(held) : std::string(), "") << "the page wrote the clipboard";
          g_free(held);
+         // A click on the forum page's own button: its picker stays shut.
+         EXPECT_EQ(browser.ClickButton("id==pick"), 1);
+         const DomRef body = GetObject(binding.DocumentList[0], "body");
+         EXPECT_EQ(GbkToUtf8(Call(body, "getAttribute", {Variant("data-picked")}).ToText()), "refused");
        }},
       // Website data stays in memory: nothing the pages store reaches the
       // disk.
