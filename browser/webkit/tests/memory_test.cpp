@@ -1,21 +1,11 @@
 // The memory ceiling of the web process: a page that allocates without end
 // has its web process ended at the ceiling, and the same view shows the next
-// page in a fresh process, reached through the engine as before. And the
-// web process ends with its program, also when the program is killed.
+// page in a fresh process, reached through the engine as before.
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 #include <webkit2/webkit2.h>
 
-#include <dirent.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -140,78 +130,6 @@ TEST(WebProcessMemoryCeilingTest, TheDefaultCeilingShowsAnOrdinaryPage) {
   ASSERT_TRUE(WebViewHarness::Get().RunUntil([&] { return page.terminated() || page.Title() == "40"; }, 60000));
   EXPECT_FALSE(page.terminated());
   EXPECT_EQ(GetUtf8(page.Document(), "title"), "40");
-}
-
-// The web processes this process started: its children named so.
-std::vector<pid_t> WebProcesses() {
-  std::vector<pid_t> found;
-  DIR* proc = opendir("/proc");
-  while (dirent* entry = proc ? readdir(proc) : nullptr) {
-    std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-    long long pid = 0, parent = 0;
-    std::string name, state;
-    if (stat >> pid >> name >> state >> parent && parent == getpid() && name == "(WebKitWebProces)")
-      found.push_back(static_cast<pid_t>(pid));
-  }
-  if (proc) closedir(proc);
-  return found;
-}
-
-constexpr const char* kChildPipe = "BREVANE_WEB_PROCESS_CHILD_PIPE";
-
-// Run only as the child of the next test: a program that shows a page that
-// never lets go of its thread, tells its web process's id and waits to be
-// killed.
-TEST(WebProcessLifeTest, ChildShowsAPageUntilKilled) {
-  const char* pipe_fd = std::getenv(kChildPipe);
-  if (pipe_fd == nullptr) GTEST_SKIP() << "only run by WebProcessesEndWithTheProgram";
-  CeilingView page({});
-  // The page then keeps its web process's main thread busy for good, so
-  // that thread never sees the program go.
-  ASSERT_TRUE(page.Load("<html><head><title>Child</title><script>"
-                        "addEventListener('load', function () { setTimeout(function () { for (;;) { } }, 200); });"
-                        "</script></head><body></body></html>"));
-  const std::vector<pid_t> web = WebProcesses();
-  ASSERT_FALSE(web.empty());
-  const std::string line = std::to_string(web[0]) + "\n";
-  ASSERT_EQ(write(std::atoi(pipe_fd), line.data(), line.size()), static_cast<ssize_t>(line.size()));
-  WebViewHarness::Get().RunUntil([] { return false; }, 60000);
-}
-
-// A program that is killed takes its web process with it at once, busy as
-// that process may be.
-TEST(WebProcessLifeTest, WebProcessesEndWithTheProgram) {
-  int channel[2];
-  ASSERT_EQ(pipe(channel), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(channel[0]);
-    setenv(kChildPipe, std::to_string(channel[1]).c_str(), 1);
-    char self[4096];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length > 0) {
-      self[length] = '\0';
-      execl(self, self, "--gtest_filter=WebProcessLifeTest.ChildShowsAPageUntilKilled", nullptr);
-    }
-    _exit(127);
-  }
-  close(channel[1]);
-  FILE* from_child = fdopen(channel[0], "r");
-  long long web = 0;
-  const bool told = std::fscanf(from_child, "%lld", &web) == 1 && web > 1;
-  std::fclose(from_child);
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  ASSERT_TRUE(told) << "the child showed no page";
-  // The web process's end, as an event of its process descriptor.
-  const int process = static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(web), 0));
-  if (process < 0) return;  // already gone, reaped by init
-  pollfd ended{process, POLLIN, 0};
-  const int ready = poll(&ended, 1, 10000);
-  close(process);
-  EXPECT_EQ(ready, 1) << "web process " << web << " outlived its program";
-  if (ready != 1) kill(static_cast<pid_t>(web), SIGKILL);
 }
 
 }  // namespace
