@@ -87,13 +87,13 @@ struct Hostile {
 
 void PrintTo(const Hostile& row, std::ostream* out) { *out << row.name; }
 
-// The resident anonymous memory of the program's web processes, in MB,
-// added up: the children of this process that WebKit started for pages.
 // What WebKit keeps of the pages on disk: its data and cache folders.
 std::uintmax_t WebsiteDataOnDisk() {
   return BytesBelow(ScratchHome() / "data" / g_get_prgname()) + BytesBelow(ScratchHome() / "cache" / g_get_prgname());
 }
 
+// The resident anonymous memory of the program's web processes, in MB,
+// added up: the children of this process that WebKit started for pages.
 int64_t WebProcessMegabytes() {
   int64_t total = 0;
   DIR* proc = opendir("/proc");
@@ -113,18 +113,15 @@ int64_t WebProcessMegabytes() {
   return total;
 }
 
-// The program's CPU time so far, and at the start of the current row.
+// The program's CPU time so far; that at the start of the current row, and
+// the script dialogs that reached the program's view in it.
 double CpuSeconds() {
   rusage use{};
   getrusage(RUSAGE_SELF, &use);
   return use.ru_utime.tv_sec + use.ru_stime.tv_sec + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
 }
 double cpu_at_start = 0;
-double CpuAtStart() { return cpu_at_start; }
-
-// The script dialogs that reached the program's view in the current row.
 int dialogs_shown = 0;
-int DialogsShown() { return dialogs_shown; }
 
 int Toplevels() {
   GList* windows = gtk_window_list_toplevels();
@@ -147,9 +144,10 @@ std::vector<Hostile> Rows() {
          for (std::size_t i = 2; i < 5; ++i) EXPECT_EQ(GetUtf8(binding.DocumentList[i], "URL"), "about:blank") << i;
          EXPECT_EQ(webkit_web_view_get_uri(H().view()), page);
        }},
-      // Frames made while the program's reach looks through the page's
-      // frames (the web process module once walked a list that the frames'
-      // own making changed).
+      // Frames that come and go while the web process module looks through
+      // every frame of the page for one it cannot otherwise find (a walk
+      // the frames' own making must not disturb; worth running on an
+      // AddressSanitizer build).
       {"FramesMadeWhileReached", "frames.frame.js", "", "", false, {}},
       // Far past the ceiling in one task of the page's main thread.
       {"OneTaskAllocatesGigabytes", "allocate.frame.js", "", "", true, {}},
@@ -199,8 +197,8 @@ std::vector<Hostile> Rows() {
          const std::string made = GbkToUtf8(Call(body, "getAttribute", {Variant("data-dialogs")}).ToText());
          EXPECT_EQ(GbkToUtf8(Call(body, "getAttribute", {Variant("data-answers")}).ToText()), "true me");
          std::printf("the frame made %s dialogs; the program showed %d; its CPU over the row %.2f s\n",
-                     made.c_str(), DialogsShown(), CpuSeconds() - CpuAtStart());
-         EXPECT_EQ(DialogsShown(), 0);
+                     made.c_str(), dialogs_shown, CpuSeconds() - cpu_at_start);
+         EXPECT_EQ(dialogs_shown, 0);
        }},
   };
 }
