@@ -47,7 +47,14 @@ const std::filesystem::path& ScratchHome() {
   }();
   return home;
 }
-const bool kScratchHome = !ScratchHome().empty();
+// Made before main and removed after it.
+const struct ScratchHomeKeeper {
+  ScratchHomeKeeper() { ScratchHome(); }
+  ~ScratchHomeKeeper() {
+    std::error_code error;
+    if (ScratchHome() != "/tmp") std::filesystem::remove_all(ScratchHome(), error);
+  }
+} kScratchHome;
 
 // Bytes of the files below a folder.
 std::uintmax_t BytesBelow(const std::filesystem::path& folder) {
