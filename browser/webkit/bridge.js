@@ -8,7 +8,14 @@
 // none of this exists: they cannot call the bridge, read its table or
 // replace its functions, and the functions and getters they define on their
 // own elements and on the DOM's prototypes are not seen here, so no read of
-// the program ever runs page code. Requests come only from the program
+// the program ever runs page code. What markup alone can do in every world
+// is shadow a member: a form's controls and a document's named frames,
+// forms and images are properties of the form and the document by their
+// names (<input name=nextSibling>, <iframe name=body>). So the bridge reads
+// nodes only through the DOM's own accessors, taken from the prototypes
+// once as it starts (or from the node's prototypes, never the node itself),
+// and tells a node or a window by those accessors, never by what a node
+// says of itself. Requests come only from the program
 // (webkit_web_view_call_async_javascript_function into this world). Frames
 // of every origin are read directly: the program's web process module
 // defines __brevaneReach in this world alone, which gives a frame window's
@@ -40,8 +47,83 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
 
   // The longest text an answer carries, in UTF-16 code units; a longer one
   // (a hostile page's megabytes of markup) fails instead of crossing into the
-  // program's process. Forum pages stay far below it.
+  // program's process, and markup the bridge builds stops as it passes this
+  // length. Forum pages stay far below it.
   const kMaxTextLength = 4 * 1024 * 1024;
+
+  // ---- the DOM's own accessors -------------------------------------------
+
+  // The property of that name on a prototype or one it inherits from.
+  function inherited(proto, name) {
+    for (let p = proto; p !== null; p = Object.getPrototypeOf(p)) {
+      const d = Object.getOwnPropertyDescriptor(p, name);
+      if (d) return d;
+    }
+    return undefined;
+  }
+  const apply = Reflect.apply;
+  const getter = (proto, name) => { const get = inherited(proto, name).get; return (o) => apply(get, o, []); };
+  const setter = (proto, name) => { const set = inherited(proto, name).set; return (o, v) => { apply(set, o, [v]); }; };
+  const methodOf = (proto, name) => { const f = inherited(proto, name).value; return (o, ...args) => apply(f, o, args); };
+
+  const dom = Object.freeze({
+    nodeType: getter(Node.prototype, 'nodeType'),
+    firstChild: getter(Node.prototype, 'firstChild'),
+    nextSibling: getter(Node.prototype, 'nextSibling'),
+    ownerDocument: getter(Node.prototype, 'ownerDocument'),
+    baseURI: getter(Node.prototype, 'baseURI'),
+    textContent: getter(Node.prototype, 'textContent'),
+    setTextContent: setter(Node.prototype, 'textContent'),
+    data: getter(CharacterData.prototype, 'data'),
+    target: getter(ProcessingInstruction.prototype, 'target'),
+    localName: getter(Element.prototype, 'localName'),
+    namespaceURI: getter(Element.prototype, 'namespaceURI'),
+    tagName: getter(Element.prototype, 'tagName'),
+    attributes: getter(Element.prototype, 'attributes'),
+    getAttribute: methodOf(Element.prototype, 'getAttribute'),
+    setAttribute: methodOf(Element.prototype, 'setAttribute'),
+    removeAttribute: methodOf(Element.prototype, 'removeAttribute'),
+    elementTags: methodOf(Element.prototype, 'getElementsByTagName'),
+    setInnerHTML: setter(Element.prototype, 'innerHTML'),
+    setOuterHTML: setter(Element.prototype, 'outerHTML'),
+    attributeCount: getter(NamedNodeMap.prototype, 'length'),
+    attributeAt: methodOf(NamedNodeMap.prototype, 'item'),
+    attributeName: getter(Attr.prototype, 'name'),
+    attributeValue: getter(Attr.prototype, 'value'),
+    body: getter(Document.prototype, 'body'),
+    documentElement: getter(Document.prototype, 'documentElement'),
+    title: getter(Document.prototype, 'title'),
+    setTitle: setter(Document.prototype, 'title'),
+    readyState: getter(Document.prototype, 'readyState'),
+    url: getter(Document.prototype, 'URL'),
+    defaultView: getter(Document.prototype, 'defaultView'),
+    byId: methodOf(Document.prototype, 'getElementById'),
+    byName: methodOf(Document.prototype, 'getElementsByName'),
+    byClass: methodOf(Document.prototype, 'getElementsByClassName'),
+    documentTags: methodOf(Document.prototype, 'getElementsByTagName'),
+    formElements: getter(HTMLFormElement.prototype, 'elements'),
+    templateContent: getter(HTMLTemplateElement.prototype, 'content'),
+  });
+
+  // A member of an element's own kind (value, checked, click, ...), found on
+  // the element's prototypes, past whatever the element's names shadow.
+  const memberOf = (o, name) => inherited(Object.getPrototypeOf(o), name);
+  const hasMember = (o, name) => memberOf(o, name) !== undefined;
+  function getMember(o, name) {
+    const d = memberOf(o, name);
+    if (d === undefined) return undefined;
+    return d.get ? apply(d.get, o, []) : d.value;
+  }
+  function putMember(o, name, v) {
+    const d = memberOf(o, name);
+    if (d === undefined || !d.set) throw new TypeError('read-only');
+    apply(d.set, o, [v]);
+  }
+  function callMember(o, name) {
+    const f = getMember(o, name);
+    if (typeof f !== 'function') throw new TypeError('not a method');
+    return apply(f, o, []);
+  }
 
   const generation = Date.now().toString(36) + '.' + Math.random().toString(36).slice(2);
   const table = new Map();
@@ -77,7 +159,7 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
   // The "all" collection of a node: every element below it, in start-tag
   // order, with IE's tags(name) filter.
   class AllCollection {
-    constructor(root) { this.root = root; this.live = root.getElementsByTagName('*'); }
+    constructor(root) { this.root = root; this.live = tagsBelow(root, '*'); }
   }
   // A fixed list of elements (tags() of a collection that is not an "all").
   class ElementList {
@@ -120,13 +202,21 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
     }
   }
 
+  // The DOM's own nodeType getter answers for a node of any frame and
+  // throws for anything else (a window of any origin, a plain object).
+  const nodeTypeOf = (o) => {
+    if (o === null || typeof o !== 'object') return undefined;
+    try { return dom.nodeType(o); } catch (e) { return undefined; }
+  };
+  const isNode = (o, type) => nodeTypeOf(o) === type;
+  // Not a node, and its own unforgeable window member is itself: no markup
+  // names a window's own members.
   const isWindow = (o) => {
-    try { return o !== null && typeof o === 'object' && o.window === o; } catch (e) { return false; }
+    if (o === null || typeof o !== 'object' || nodeTypeOf(o) !== undefined) return false;
+    try { return o.window === o; } catch (e) { return false; }
   };
-  const isNode = (o, type) => {
-    try { return o !== null && typeof o === 'object' && !isWindow(o) && o.nodeType === type; } catch (e) { return false; }
-  };
-  const isHtml = (el) => el.namespaceURI === 'http://www.w3.org/1999/xhtml';
+  const isHtml = (el) => dom.namespaceURI(el) === 'http://www.w3.org/1999/xhtml';
+  const tagsBelow = (root, tag) => isNode(root, 9) ? dom.documentTags(root, tag) : dom.elementTags(root, tag);
   const text = (v) => (v === undefined || v === null) ? '' : String(v);
 
   // ---- Internet Explorer style markup ---------------------------------
@@ -152,28 +242,39 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
   // Form controls show their current state, as that engine shows it.
   function liveState(el) {
     if (!isHtml(el)) return null;
-    const tag = el.localName;
+    const tag = dom.localName(el);
     if (tag === 'input') {
-      const type = String(el.type || '').toLowerCase();
+      const type = String(getMember(el, 'type') || '').toLowerCase();
       const state = {};
-      if (type === 'checkbox' || type === 'radio') state.checked = el.checked;
-      else if (type !== 'file' && type !== 'password') state.value = el.value;
+      if (type === 'checkbox' || type === 'radio') state.checked = getMember(el, 'checked');
+      else if (type !== 'file' && type !== 'password') state.value = getMember(el, 'value');
       return state;
     }
-    if (tag === 'option') return { selected: el.selected };
+    if (tag === 'option') return { selected: getMember(el, 'selected') };
     return null;
   }
 
   // href and src are written as the absolute addresses they stand for, as
   // that engine writes them.
   function absolute(el, value) {
-    try { return new URL(value, el.baseURI).href; } catch (e) { return value; }
+    try { return new URL(value, dom.baseURI(el)).href; } catch (e) { return value; }
   }
 
   // The attributes in the order that engine writes them: as the page wrote
   // them, except that the address comes before the target.
+  // Each attribute as {name, value}.
+  function attributesOf(el) {
+    const map = dom.attributes(el);
+    const list = [];
+    for (let i = 0, n = dom.attributeCount(map); i < n; ++i) {
+      const a = dom.attributeAt(map, i);
+      list.push({ name: dom.attributeName(a), value: dom.attributeValue(a) });
+    }
+    return list;
+  }
+
   function orderedAttributes(el) {
-    const list = Array.from(el.attributes);
+    const list = attributesOf(el);
     const at = (name) => list.findIndex((a) => a.name.toLowerCase() === name);
     const href = at('href');
     const target = at('target');
@@ -182,11 +283,11 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
   }
 
   function startTag(el) {
-    const name = isHtml(el) ? el.localName.toUpperCase() : el.localName;
+    const name = isHtml(el) ? dom.localName(el).toUpperCase() : dom.localName(el);
     const state = liveState(el);
     let out = '<' + name;
     const seen = new Set();
-    const attributes = isHtml(el) ? orderedAttributes(el) : Array.from(el.attributes);
+    const attributes = isHtml(el) ? orderedAttributes(el) : attributesOf(el);
     for (let i = 0; i < attributes.length; ++i) {
       const attr = attributes[i];
       const lname = attr.name.toLowerCase();
@@ -216,35 +317,49 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
     return out + '>';
   }
 
-  function serialiseChildren(node, raw) {
-    let out = '';
-    const start = (node.localName === 'template' && node.content) ? node.content : node;
-    for (let child = start.firstChild; child; child = child.nextSibling) out += serialise(child, raw);
-    return out;
-  }
-
-  function serialise(node, raw) {
-    switch (node.nodeType) {
-      case 1: {
-        const el = node;
-        const html = isHtml(el);
-        const tag = el.localName;
-        let out = startTag(el);
-        if (html && kVoid.has(tag)) return out;
-        if (html && tag === 'textarea') out += escapeText(el.value);
-        else out += serialiseChildren(el, html && kRawText.has(tag));
-        return out + '</' + (html ? tag.toUpperCase() : tag) + '>';
-      }
-      case 3: return raw ? node.data : escapeText(node.data);
-      case 4: return '<![CDATA[' + node.data + ']]>';
-      case 8: return '<!--' + node.data + '-->';
-      case 7: return '<?' + node.target + ' ' + node.data + '>';
-      case 9: case 11: return serialiseChildren(node, false);
-      default: return '';
+  // Markup as it is built, failing as soon as it passes the longest answer:
+  // no page makes the bridge build more than that.
+  class Markup {
+    constructor() { this.text = ''; }
+    add(part) {
+      if (this.text.length + part.length > kMaxTextLength) fail(kFail);
+      this.text += part;
     }
   }
 
-  const innerMarkup = (el) => serialiseChildren(el, isHtml(el) && kRawText.has(el.localName));
+  function serialiseChildren(node, raw, out) {
+    const start = (isHtml(node) && dom.localName(node) === 'template') ? dom.templateContent(node) : node;
+    for (let child = dom.firstChild(start); child; child = dom.nextSibling(child)) serialise(child, raw, out);
+  }
+
+  function serialise(node, raw, out) {
+    switch (dom.nodeType(node)) {
+      case 1: {
+        const el = node;
+        const html = isHtml(el);
+        const tag = dom.localName(el);
+        out.add(startTag(el));
+        if (html && kVoid.has(tag)) return;
+        if (html && tag === 'textarea') out.add(escapeText(text(getMember(el, 'value'))));
+        else serialiseChildren(el, html && kRawText.has(tag), out);
+        out.add('</' + (html ? tag.toUpperCase() : tag) + '>');
+        return;
+      }
+      case 3: out.add(raw ? dom.data(node) : escapeText(dom.data(node))); return;
+      case 4: out.add('<![CDATA[' + dom.data(node) + ']]>'); return;
+      case 8: out.add('<!--' + dom.data(node) + '-->'); return;
+      case 7: out.add('<?' + dom.target(node) + ' ' + dom.data(node) + '>'); return;
+      case 9: case 11: serialiseChildren(node, false, out); return;
+      default: return;
+    }
+  }
+
+  const outerMarkup = (el) => { const out = new Markup(); serialise(el, false, out); return out.text; };
+  const innerMarkup = (el) => {
+    const out = new Markup();
+    serialiseChildren(el, isHtml(el) && kRawText.has(dom.localName(el)), out);
+    return out.text;
+  };
 
   // ---- members ----------------------------------------------------------
 
@@ -267,12 +382,18 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
   // A property IE exposes on every element: the DOM property where the
   // element has one, otherwise the attribute of that name, otherwise empty.
   const reflected = (name) => prop(
-    (el) => (name in el && typeof el[name] !== 'object') ? text(el[name]) : text(el.getAttribute(name)),
-    (el, v) => { if (name in el) el[name] = text(v); else el.setAttribute(name, text(v)); });
+    (el) => {
+      if (hasMember(el, name)) {
+        const v = getMember(el, name);
+        if (typeof v !== 'object') return text(v);
+      }
+      return text(dom.getAttribute(el, name));
+    },
+    (el, v) => { if (hasMember(el, name)) putMember(el, name, text(v)); else dom.setAttribute(el, name, text(v)); });
 
   function firstNamed(list, name) {
-    for (const el of list) if (el.id === name) return el;
-    for (const el of list) if (el.getAttribute && el.getAttribute('name') === name) return el;
+    for (const el of list) if (isNode(el, 1) && dom.getAttribute(el, 'id') === name) return el;
+    for (const el of list) if (isNode(el, 1) && dom.getAttribute(el, 'name') === name) return el;
     return null;
   }
 
@@ -292,10 +413,10 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
 
   function tagsOf(o, name) {
     const tag = String(name);
-    if (o instanceof AllCollection) return new ElementList(Array.from(o.root.getElementsByTagName(tag)));
+    if (o instanceof AllCollection) return new ElementList(Array.from(tagsBelow(o.root, tag)));
     const want = tag.toLowerCase();
     return new ElementList(Array.from(elementsOf(o))
-      .filter((el) => el.localName && el.localName.toLowerCase() === want));
+      .filter((el) => isNode(el, 1) && dom.localName(el).toLowerCase() === want));
   }
 
   const collectionMembers = members({
@@ -311,7 +432,7 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
     if (!isWindow(w)) return null;
     try {
       const d = w.document;
-      if (d && d.nodeType === 9) return d;
+      if (isNode(d, 9)) return d;
     } catch (e) { }
     const reached = reachFrame(w);
     return isNode(reached, 9) ? reached : null;
@@ -333,24 +454,24 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
 
   const documentMembers = members({
     all: prop((d) => new AllCollection(d)),
-    body: prop((d) => d.body),
-    documentelement: prop((d) => d.documentElement),
-    title: prop((d) => d.title, (d, v) => { d.title = text(v); }),
-    readystate: prop((d) => leaving() ? 'loading' : d.readyState),
-    frames: prop((d) => d.defaultView),
-    parentwindow: prop((d) => d.defaultView),
-    url: prop((d) => d.URL),
-    getelementbyid: method((d, args) => d.getElementById(text(args[0])), 1),
-    getelementsbyname: method((d, args) => d.getElementsByName(text(args[0])), 1),
-    getelementsbyclassname: method((d, args) => d.getElementsByClassName(text(args[0])), 1),
-    getelementsbytagname: method((d, args) => d.getElementsByTagName(text(args[0])), 1),
+    body: prop((d) => dom.body(d)),
+    documentelement: prop((d) => dom.documentElement(d)),
+    title: prop((d) => dom.title(d), (d, v) => { dom.setTitle(d, text(v)); }),
+    readystate: prop((d) => leaving() ? 'loading' : dom.readyState(d)),
+    frames: prop((d) => dom.defaultView(d)),
+    parentwindow: prop((d) => dom.defaultView(d)),
+    url: prop((d) => dom.url(d)),
+    getelementbyid: method((d, args) => dom.byId(d, text(args[0])), 1),
+    getelementsbyname: method((d, args) => dom.byName(d, text(args[0])), 1),
+    getelementsbyclassname: method((d, args) => dom.byClass(d, text(args[0])), 1),
+    getelementsbytagname: method((d, args) => dom.documentTags(d, text(args[0])), 1),
   });
 
   const elementMembers = members({
     all: prop((el) => new AllCollection(el)),
-    document: prop((el) => el.ownerDocument),
-    id: prop((el) => text(el.getAttribute('id')), (el, v) => { el.setAttribute('id', text(v)); }),
-    classname: prop((el) => text(el.getAttribute('class')), (el, v) => { el.setAttribute('class', text(v)); }),
+    document: prop((el) => dom.ownerDocument(el)),
+    id: prop((el) => text(dom.getAttribute(el, 'id')), (el, v) => { dom.setAttribute(el, 'id', text(v)); }),
+    classname: prop((el) => text(dom.getAttribute(el, 'class')), (el, v) => { dom.setAttribute(el, 'class', text(v)); }),
     name: reflected('name'),
     href: reflected('href'),
     src: reflected('src'),
@@ -358,48 +479,60 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
     title: reflected('title'),
     value: reflected('value'),
     type: reflected('type'),
-    checked: prop((el) => ('checked' in el) ? !!el.checked : fail(kMemberNotFound),
-      (el, v) => { if ('checked' in el) el.checked = !!v; else fail(kMemberNotFound); }),
-    selectedindex: prop((el) => ('selectedIndex' in el) ? el.selectedIndex : fail(kMemberNotFound),
-      (el, v) => { if ('selectedIndex' in el) el.selectedIndex = Math.trunc(Number(v)) || 0; else fail(kMemberNotFound); }),
-    innertext: prop((el) => text(el.innerText !== undefined ? el.innerText : el.textContent),
-      (el, v) => { if ('innerText' in el) el.innerText = text(v); else el.textContent = text(v); }),
-    innerhtml: prop((el) => innerMarkup(el), (el, v) => { el.innerHTML = text(v); }),
-    outerhtml: prop((el) => serialise(el, false), (el, v) => { el.outerHTML = text(v); }),
-    tagname: prop((el) => isHtml(el) ? el.localName.toUpperCase() : el.tagName),
-    contenteditable: prop((el) => text(el.contentEditable), (el, v) => { el.contentEditable = text(v); }),
-    contentwindow: prop((el) => ('contentWindow' in el) ? el.contentWindow : fail(kUnknownName)),
-    getelementsbytagname: method((el, args) => el.getElementsByTagName(text(args[0])), 1),
+    checked: prop((el) => hasMember(el, 'checked') ? !!getMember(el, 'checked') : fail(kMemberNotFound),
+      (el, v) => { if (hasMember(el, 'checked')) putMember(el, 'checked', !!v); else fail(kMemberNotFound); }),
+    selectedindex: prop((el) => hasMember(el, 'selectedIndex') ? getMember(el, 'selectedIndex') : fail(kMemberNotFound),
+      (el, v) => {
+        if (hasMember(el, 'selectedIndex')) putMember(el, 'selectedIndex', Math.trunc(Number(v)) || 0);
+        else fail(kMemberNotFound);
+      }),
+    innertext: prop((el) => text(hasMember(el, 'innerText') ? getMember(el, 'innerText') : dom.textContent(el)),
+      (el, v) => { if (hasMember(el, 'innerText')) putMember(el, 'innerText', text(v)); else dom.setTextContent(el, text(v)); }),
+    innerhtml: prop((el) => innerMarkup(el), (el, v) => { dom.setInnerHTML(el, text(v)); }),
+    outerhtml: prop((el) => outerMarkup(el), (el, v) => { dom.setOuterHTML(el, text(v)); }),
+    tagname: prop((el) => isHtml(el) ? dom.localName(el).toUpperCase() : dom.tagName(el)),
+    contenteditable: prop((el) => text(getMember(el, 'contentEditable')),
+      (el, v) => { putMember(el, 'contentEditable', text(v)); }),
+    contentwindow: prop((el) => hasMember(el, 'contentWindow') ? getMember(el, 'contentWindow') : fail(kUnknownName)),
+    getelementsbytagname: method((el, args) => dom.elementTags(el, text(args[0])), 1),
     getattribute: method((el, args) => {
       const name = String(args[0]);
       switch (name.toLowerCase()) {
         case 'innerhtml': return innerMarkup(el);
-        case 'outerhtml': return serialise(el, false);
-        case 'innertext': return text(el.innerText);
+        case 'outerhtml': return outerMarkup(el);
+        case 'innertext': return text(getMember(el, 'innerText'));
       }
-      return el.getAttribute(ieAttributeName(name));
+      return dom.getAttribute(el, ieAttributeName(name));
     }, 1),
     setattribute: method((el, args) => {
       const name = String(args[0]);
       const value = text(args[1]);
       switch (name.toLowerCase()) {
-        case 'innerhtml': el.innerHTML = value; return;
-        case 'outerhtml': el.outerHTML = value; return;
-        case 'innertext': el.innerText = value; return;
-        case 'value': el.setAttribute('value', value); if ('value' in el) el.value = value; return;
+        case 'innerhtml': dom.setInnerHTML(el, value); return;
+        case 'outerhtml': dom.setOuterHTML(el, value); return;
+        case 'innertext': putMember(el, 'innerText', value); return;
+        case 'value': dom.setAttribute(el, 'value', value); if (hasMember(el, 'value')) putMember(el, 'value', value); return;
       }
-      el.setAttribute(ieAttributeName(name), value);
+      dom.setAttribute(el, ieAttributeName(name), value);
     }, 2),
-    removeattribute: method((el, args) => { el.removeAttribute(ieAttributeName(String(args[0]))); }, 1),
-    click: method((el) => { el.click(); }),
-    focus: method((el) => { if (typeof el.focus === 'function') el.focus(); }),
+    removeattribute: method((el, args) => { dom.removeAttribute(el, ieAttributeName(String(args[0]))); }, 1),
+    // The click runs as the program's call returns, through the module:
+    // outside the call, which WebKit runs as a user gesture, so the page's
+    // handlers get no user activation from it. Without the module it runs
+    // here.
+    click: method((el) => {
+      if (typeof getMember(el, 'click') !== 'function') throw new TypeError('not a method');
+      const later = globalThis.__brevaneClickLater;
+      if (typeof later !== 'function' || !later(() => { callMember(el, 'click'); })) callMember(el, 'click');
+    }),
+    focus: method((el) => { if (typeof getMember(el, 'focus') === 'function') callMember(el, 'focus'); }),
   });
 
   // Forms answer length and item over their controls.
   const formMembers = members({
-    length: prop((f) => f.elements.length),
-    item: method((f, args) => itemOf(f.elements, args), 1),
-    elements: prop((f) => f.elements),
+    length: prop((f) => dom.formElements(f).length),
+    item: method((f, args) => itemOf(dom.formElements(f), args), 1),
+    elements: prop((f) => dom.formElements(f)),
   });
 
   // By their class name, which holds for collections of every frame's
@@ -415,7 +548,7 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
     if (isWindow(o)) return [windowMembers];
     if (isNode(o, 9)) return [documentMembers];
     if (isNode(o, 1)) {
-      if (isHtml(o) && o.localName === 'form') return [formMembers, elementMembers];
+      if (isHtml(o) && dom.localName(o) === 'form') return [formMembers, elementMembers];
       return [elementMembers];
     }
     return [];

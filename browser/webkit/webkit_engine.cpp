@@ -67,19 +67,26 @@ WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling) {
   webkit_memory_pressure_settings_set_kill_threshold(settings, 1.0);
   const double poll_seconds = ceiling.poll_interval_seconds > 0 ? ceiling.poll_interval_seconds : 30.0;
   webkit_memory_pressure_settings_set_poll_interval(settings, poll_seconds);
-  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", settings, nullptr));
+  // Website data (cookies, caches, IndexedDB, local storage) lives in memory
+  // for the program's life and never reaches the disk: the login's cookies
+  // hold for the run (the login runs at every start) and no page fills the
+  // disk.
+  WebKitWebsiteDataManager* data = webkit_website_data_manager_new_ephemeral();
+  auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", settings,
+                                                  "website-data-manager", data, nullptr));
+  g_object_unref(data);
   webkit_memory_pressure_settings_free(settings);
-  // The module's cheap check between WebKit's measurements, when it is the
-  // more frequent; told to the module as WebKit starts it in a web process.
-  if (ceiling.check_interval_seconds > 0 && ceiling.check_interval_seconds < poll_seconds) {
-    GVariantDict module_settings;
-    g_variant_dict_init(&module_settings, nullptr);
+  // The module's settings, told to it as WebKit starts it in a web process:
+  // the program it dies with, and its own cheap check of the ceiling.
+  GVariantDict module_settings;
+  g_variant_dict_init(&module_settings, nullptr);
+  g_variant_dict_insert_value(&module_settings, kProgramPidKey, g_variant_new_int64(getpid()));
+  if (ceiling.check_interval_ms > 0) {
     const guint64 limit_bytes = static_cast<guint64>(ceiling.limit_mb > 0 ? ceiling.limit_mb : 1) << 20;
     g_variant_dict_insert_value(&module_settings, kMemoryLimitKey, g_variant_new_uint64(limit_bytes));
-    g_variant_dict_insert_value(&module_settings, kMemoryCheckKey,
-                                g_variant_new_uint32(ceiling.check_interval_seconds));
-    webkit_web_context_set_web_extensions_initialization_user_data(context, g_variant_dict_end(&module_settings));
+    g_variant_dict_insert_value(&module_settings, kMemoryCheckKey, g_variant_new_uint32(ceiling.check_interval_ms));
   }
+  webkit_web_context_set_web_extensions_initialization_user_data(context, g_variant_dict_end(&module_settings));
   // The view keeps its context alive.
   auto* view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
   g_object_unref(context);

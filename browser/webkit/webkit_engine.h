@@ -79,22 +79,26 @@ class WebKitEngine : public Engine {
 // memory at the thresholds and ends the process past the limit (the view
 // reports WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT); its measurement walks
 // /proc/self/smaps, some 10 to 25 ms of CPU for a web process showing a
-// forum page, so it runs seldom. Between its measurements the program's web
-// process module checks every check_interval_seconds the process's resident
-// anonymous memory (/proc/self/statm, a few microseconds, where the pages'
-// heaps and pictures live) and ends a process past the limit at once (the
-// view reports WEBKIT_WEB_PROCESS_CRASHED). The module's check runs only when
-// it is the more frequent of the two; 0 turns it off.
+// forum page, so it runs seldom, and it runs on the page's main thread, so a
+// page's long task delays it. The program's web process module checks every
+// check_interval_ms, on a thread of its own that no page script holds, the
+// process's resident anonymous memory (/proc/self/statm, a few microseconds,
+// where the pages' heaps and pictures live) and ends a process past the
+// limit at once (the view reports WEBKIT_WEB_PROCESS_CRASHED), also in the
+// middle of a task that allocates gigabytes; 0 turns it off. The same module
+// ends its web process when the program ends, killed or not.
 struct WebProcessMemoryCeiling {
   uint32_t limit_mb = 1024;
   // WebKit's measurement: its own default period.
   double poll_interval_seconds = 30.0;
   // The module's check.
-  uint32_t check_interval_seconds = 2;
+  uint32_t check_interval_ms = 100;
 };
 
-// A new web view whose web processes keep under ceiling, in place of
-// webkit_web_view_new(); PrepareWebView then makes it ready as any view. The
+// A new web view whose web processes keep under ceiling and die with the
+// program, and whose website data (cookies included) lives in memory for the
+// program's life, never on disk, in place of webkit_web_view_new();
+// PrepareWebView then makes it ready as any view. The
 // view has a web context of its own, since the ceiling can only be given to
 // a context as it is made; the view comes floating, as a new widget does.
 WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling = {});

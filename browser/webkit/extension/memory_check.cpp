@@ -1,10 +1,14 @@
 #include "browser/webkit/extension/memory_check.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <ctime>
 
 #include "browser/webkit/script_world.h"
 
@@ -20,46 +24,94 @@ int64_t AnonymousResidentBytes(const char* statm, int64_t page_size) {
 
 namespace {
 
-struct Check {
-  uint64_t limit_bytes;
-  int64_t page_size;
+struct Watch {
+  uint64_t limit_bytes = 0;  // 0: no memory check
+  uint32_t period_ms = 0;
+  pid_t program = 0;         // 0: no program named
+  int64_t page_size = 4096;
 };
 
-gboolean CheckNow(gpointer data) {
-  const auto* check = static_cast<const Check*>(data);
-  // One short read of a file the kernel fills from counters: no walk of
-  // the process's pages, unlike smaps.
+// Ends the web process from whichever thread finds the reason: _exit takes
+// every thread with it and runs no page code, no destructor and no handler.
+[[noreturn]] void EndProcess(const char* reason, int64_t megabytes, uint64_t limit_megabytes) {
+  if (megabytes >= 0)
+    std::fprintf(stderr, "brevane: web process ended at %" PRId64 " MB, past its ceiling of %" PRIu64 " MB\n",
+                 megabytes, limit_megabytes);
+  else
+    std::fprintf(stderr, "brevane: web process ended: %s\n", reason);
+  std::fflush(stderr);
+  _exit(1);
+}
+
+// One short read of a file the kernel fills from counters: no walk of the
+// process's pages, unlike smaps, so the check can run often.
+int64_t ResidentNow(int64_t page_size) {
   char text[128];
   const int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return G_SOURCE_CONTINUE;
+  if (fd < 0) return -1;
   const ssize_t length = read(fd, text, sizeof text - 1);
   close(fd);
-  if (length <= 0) return G_SOURCE_CONTINUE;
+  if (length <= 0) return -1;
   text[length] = '\0';
-  const int64_t bytes = AnonymousResidentBytes(text, check->page_size);
-  if (bytes >= 0 && static_cast<uint64_t>(bytes) > check->limit_bytes) {
-    std::fprintf(stderr, "brevane: web process ended at %" PRId64 " MB, past its ceiling of %" PRIu64 " MB\n",
-                 bytes >> 20, check->limit_bytes >> 20);
-    std::fflush(stderr);
-    _exit(1);
+  return AnonymousResidentBytes(text, page_size);
+}
+
+// The watch thread: it only reads two counters and sleeps, and lives as long
+// as the process. GLib's thread, since WebKit's own threads are GLib's and
+// the process is GLib's, and a detached std::thread would be one more
+// runtime's.
+gpointer RunWatch(gpointer data) {
+  const Watch watch = *static_cast<const Watch*>(data);
+  delete static_cast<const Watch*>(data);
+  const uint32_t period_ms = watch.period_ms > 0 ? watch.period_ms : 250;
+  for (;;) {
+    // The parent-death signal covers a program that is killed; this covers
+    // a parent that went before the signal was asked for.
+    if (watch.program > 0 && getppid() != watch.program) EndProcess("the program has ended", -1, 0);
+    if (watch.limit_bytes > 0) {
+      const int64_t bytes = ResidentNow(watch.page_size);
+      if (bytes >= 0 && static_cast<uint64_t>(bytes) > watch.limit_bytes)
+        EndProcess(nullptr, bytes >> 20, watch.limit_bytes >> 20);
+    }
+    timespec rest{static_cast<time_t>(period_ms / 1000), static_cast<long>(period_ms % 1000) * 1000000L};
+    while (nanosleep(&rest, &rest) == -1 && errno == EINTR) {
+    }
   }
-  return G_SOURCE_CONTINUE;
+  return nullptr;
 }
 
 }  // namespace
 
-void StartMemoryCheck(const GVariant* settings) {
+void StartProcessWatch(const GVariant* settings) {
   if (settings == nullptr) return;
   auto* dict = const_cast<GVariant*>(settings);
+  auto* watch = new Watch;
+  watch->page_size = sysconf(_SC_PAGESIZE);
   guint64 limit_bytes = 0;
-  guint32 seconds = 0;
-  if (!g_variant_lookup(dict, kMemoryLimitKey, "t", &limit_bytes) ||
-      !g_variant_lookup(dict, kMemoryCheckKey, "u", &seconds) || limit_bytes == 0 || seconds == 0) {
+  guint32 period_ms = 0;
+  if (g_variant_lookup(dict, kMemoryLimitKey, "t", &limit_bytes) &&
+      g_variant_lookup(dict, kMemoryCheckKey, "u", &period_ms) && limit_bytes > 0 && period_ms > 0) {
+    watch->limit_bytes = limit_bytes;
+    watch->period_ms = period_ms;
+  }
+  gint64 program = 0;
+  if (g_variant_lookup(dict, kProgramPidKey, "x", &program) && program > 1) {
+    // WebKit starts the web process as a child of the program's process, so
+    // the kernel kills it when the program ends, however it ends. A program
+    // that ended before this line is seen at once: the process belongs to
+    // init by then. Another parent (a sandbox launcher WebKit put between
+    // them, or a session's subreaper after the program went) leaves the
+    // parent-death signal as the only watch.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const pid_t parent = getppid();
+    if (parent == static_cast<pid_t>(program)) watch->program = parent;
+    else if (parent == 1) EndProcess("the program has ended", -1, 0);
+  }
+  if (watch->program == 0 && watch->limit_bytes == 0) {
+    delete watch;
     return;
   }
-  // Whole seconds let GLib wake the process once for this and its other
-  // second-long timers together. The check lives as long as the process.
-  g_timeout_add_seconds(seconds, CheckNow, new Check{limit_bytes, sysconf(_SC_PAGESIZE)});
+  g_thread_unref(g_thread_new("brevane-watch", RunWatch, watch));
 }
 
 }  // namespace brevane

@@ -1,5 +1,5 @@
-// The web process module's check of its process's memory against the
-// program's ceiling (WebProcessMemoryCeiling).
+// The web process module's watch over its own process: the program's memory
+// ceiling (WebProcessMemoryCeiling) and the program's life.
 #pragma once
 
 #include <glib.h>
@@ -13,9 +13,13 @@ namespace brevane {
 // read.
 int64_t AnonymousResidentBytes(const char* statm, int64_t page_size);
 
-// From the settings the program gave the module (kMemoryLimitKey,
-// kMemoryCheckKey), checks every so many seconds on the web process's main
-// loop and ends the process at once past the limit; without them, nothing.
-void StartMemoryCheck(const GVariant* settings);
+// From the settings the program gave the module: the web process dies with
+// the program (kProgramPidKey), at once when the program ends or is killed,
+// and ends itself past the memory limit (kMemoryLimitKey, checked every
+// kMemoryCheckKey milliseconds). Both watches run on a thread of the
+// module's own, never on the page's main thread, so a page whose script
+// holds that thread (one task allocating gigabytes, an endless loop) cannot
+// delay them. Without settings, nothing.
+void StartProcessWatch(const GVariant* settings);
 
 }  // namespace brevane

@@ -43,7 +43,8 @@ WebViewHarness::WebViewHarness() {
   gtk_init(nullptr, nullptr);
   window_ = gtk_offscreen_window_new();
   gtk_window_set_default_size(GTK_WINDOW(window_), 800, 600);
-  view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
+  // The program's own view, with its memory ceiling and website data.
+  view_ = CreateWebView();
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
   gtk_widget_show_all(window_);
   g_signal_connect(view_, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {

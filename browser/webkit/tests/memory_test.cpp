@@ -88,7 +88,7 @@ std::string Allocating(int megabytes) {
 }
 
 TEST(WebProcessMemoryCeilingTest, AGreedyPageEndsItsWebProcessAndTheNextPageLoads) {
-  CeilingView page({.limit_mb = 250, .poll_interval_seconds = 0.5});
+  CeilingView page({.limit_mb = 250, .poll_interval_seconds = 0.5, .check_interval_ms = 0});
   // The view has a context of its own, not the shared default one.
   EXPECT_NE(webkit_web_view_get_context(page.view()), webkit_web_context_get_default());
 
@@ -112,7 +112,7 @@ TEST(WebProcessMemoryCeilingTest, AGreedyPageEndsItsWebProcessAndTheNextPageLoad
 // With WebKit's own measurement far off, the module's check between its
 // measurements ends the greedy page's process, and the view goes on.
 TEST(WebProcessMemoryCeilingTest, TheModulesCheckEndsAGreedyPageBetweenWebKitsMeasurements) {
-  CeilingView page({.limit_mb = 250, .poll_interval_seconds = 600, .check_interval_seconds = 1});
+  CeilingView page({.limit_mb = 250, .poll_interval_seconds = 600, .check_interval_ms = 1000});
   const gint64 start = g_get_monotonic_time();
   ASSERT_TRUE(page.Load(Allocating(900)));
   ASSERT_TRUE(WebViewHarness::Get().RunUntil([&] { return page.terminated(); }, 120000))

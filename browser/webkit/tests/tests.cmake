@@ -5,12 +5,28 @@ add_library(brevane_webkit_harness STATIC ${CMAKE_CURRENT_LIST_DIR}/harness.cpp)
 brevane_defaults(brevane_webkit_harness)
 target_link_libraries(brevane_webkit_harness PUBLIC brevane_webkit brevane_loopback PkgConfig::WEBKIT)
 
+# A build with AddressSanitizer (CMAKE_CXX_FLAGS and the linker flags with
+# -fsanitize=address) instruments the web process module too, but WebKit's
+# web process is not built with it, and the sanitizer's runtime must be the
+# first library of a process: the tests then start with the runtime preloaded,
+# which their web processes inherit. Leaks are not checked: the web process
+# ends by _exit with WebKit's own memory held.
+set(BREVANE_WEBKIT_TEST_ENVIRONMENT "")
+if(CMAKE_CXX_FLAGS MATCHES "-fsanitize=[^ ]*address")
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+                  OUTPUT_VARIABLE asan_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(BREVANE_WEBKIT_TEST_ENVIRONMENT "LD_PRELOAD=${asan_runtime};ASAN_OPTIONS=detect_leaks=0")
+endif()
+
 function(brevane_webkit_test name)
   add_executable(${name} ${ARGN})
   brevane_defaults(${name})
   target_link_libraries(${name} PRIVATE brevane_webkit_harness GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS webkit TIMEOUT 300)
+  if(BREVANE_WEBKIT_TEST_ENVIRONMENT)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${BREVANE_WEBKIT_TEST_ENVIRONMENT}")
+  endif()
 endfunction()
 
 brevane_webkit_test(webkit_engine_tests ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp)
