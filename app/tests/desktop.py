@@ -3,6 +3,7 @@ find its window, give it the focus, click at a point of the window definition,
 type, follow the title. Used by the shell and end-to-end tests and the
 benchmark."""
 
+import atexit
 import os
 import re
 import shutil
@@ -50,6 +51,9 @@ class TitleWatch:
 
     def __init__(self, tool):
         self.proc = subprocess.Popen([tool], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+        # A test that ends without kill() must not leave the watch running:
+        # it holds the test's error output, which CTest waits on.
+        atexit.register(self.stop)
         self.changed = threading.Condition()
         self.by_window = {}
         self.ready = False

@@ -12,7 +12,13 @@
 // Output, one line per change, flushed at once:
 //   ready                      the recording runs (changes from now on are seen)
 //   <window in hex> <title>    a title in UTF-8; "\\" and "\n" escaped
-// It runs until it is killed or the display closes.
+// It runs until it is killed, the display closes or the process that started
+// it ends (so no test is left waiting on its output pipe).
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
+
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/extensions/record.h>
@@ -81,6 +87,9 @@ void OnRecord(XPointer, XRecordInterceptData* data) {
 }  // namespace
 
 int main() {
+  const pid_t parent = getppid();
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) return 0;  // the parent ended before the line above
   // RECORD needs two connections: one to set the recording up, one that
   // the server streams the recorded requests on.
   Display* control = XOpenDisplay(nullptr);
