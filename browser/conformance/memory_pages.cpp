@@ -44,11 +44,17 @@ MemoryPages::MemoryPages(memory::MemoryEngine& engine) : engine_(engine) {
     memory::ElementPtr root = clicked.shared_from_this();
     while (root->parent()) root = root->parent();
     root->SetAttribute("data-clicked", clicked.Attribute("id").value_or(""));
+    memory::ElementPtr sent;
     if (engine_.submissions().size() > submissions_seen_) {
-      const memory::ElementPtr& form = engine_.submissions().back();
-      root->SetAttribute("data-sent", form->Attribute("id").value_or(""));
+      sent = engine_.submissions().back();
+      root->SetAttribute("data-sent", sent->Attribute("id").value_or(""));
     }
     submissions_seen_ = engine_.submissions().size();
+    // observe.js lets a form marked data-go be sent: the page itself
+    // navigates to the form's action, as the control does for a submit.
+    if (sent && browser_ && sent->Attribute("data-go")) {
+      browser_->NavigateFromPage(ResolveAddress(root->Address(), sent->Attribute("action").value_or("")));
+    }
   });
 }
 
@@ -101,6 +107,7 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
 
 void MemoryPages::ActOn(memory::MemoryBrowser& browser, testing::VirtualClock& clock) {
   clock_ = &clock;
+  browser_ = &browser;
   browser.on_load = [this](const Text& address, const memory::DocumentPtr& page) {
     auto script = scripts_.find(address);
     if (script == scripts_.end()) return;

@@ -82,6 +82,9 @@ struct EngineState {
   int32_t control_ready_state = 4;
   bool navigation_pending = false;
   std::vector<std::string> control_events;
+  // Runs as each event is recorded (the COM double fires it to the sinks
+  // connected to the control).
+  std::function<void(const std::string& event)> on_control_event;
   // The documents serve Internet Explorer's own behaviour in their document
   // mode (the COM document double), not the form the program reads.
   bool raw_ie = false;

@@ -11,6 +11,11 @@
 //   IServiceProvider with a web-browser service (IWebBrowser2) whose
 //   get_Document gives the frame's document whatever its origin, as the
 //   control's own frame windows do.
+// - The top window's service is the hosted control: one object, whose
+//   ready state and Busy are the in-memory control's, and which fires the
+//   events that control records (BeforeNavigate2, DownloadBegin,
+//   NavigateComplete2, DocumentComplete) to the DWebBrowserEvents2 sinks
+//   connected to it, naming itself as their pDisp.
 // - The window tree of a hosted control, down to a window of class
 //   "Internet Explorer_Server", is made of real windows; the document window
 //   answers the registered WM_HTML_GETOBJECT message with LresultFromObject
@@ -72,6 +77,7 @@ class DocumentDouble {
   static LRESULT CALLBACK DocumentWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   std::function<DomRef()> source_;
+  memory::StatePtr state_;  // the engine's, when the double serves one
   HWND main_ = nullptr;
   HWND control_ = nullptr;
   HWND document_window_ = nullptr;
