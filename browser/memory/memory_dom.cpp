@@ -254,6 +254,10 @@ Text Element::Type() const {
                      "datetime-local", "number", "range", "color"});
     return known ? type : Text("text");
   }
+  // In the control's own behaviour a button that names no type is a push
+  // button in IE7 mode, a submit button from IE8 mode on ([MS-HTML401]
+  // 2.1.40, V0073).
+  if (tag_ == "button" && !attribute && state_->raw_ie && DocumentMode() < 8) return "button";
   if (tag_ == "button") return type == "button" || type == "reset" ? type : Text("submit");
   if (tag_ == "select") return Attribute("multiple") ? "select-multiple" : "select-one";
   return attribute ? *attribute : Text();

@@ -132,7 +132,8 @@ class Element : public DomObject, public std::enable_shared_from_this<Element> {
 
   // The type a button-like or input element reports, as browsers report
   // it: an input with no type, an empty or an unknown one is "text", a
-  // button's is "submit" unless it says "button" or "reset".
+  // button's is "submit" unless it says "button" or "reset" (or, serving
+  // the control's own behaviour in IE7 mode, says no type: then "button").
   Text Type() const;
 
   // Address of the document this element belongs to (set on its root
