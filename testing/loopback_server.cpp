@@ -91,6 +91,13 @@ void LoopbackServer::ReleaseHeldPages() {
   release_.notify_all();
 }
 
+void LoopbackServer::ChangeAfterFirst(const std::string& path, const std::string& later_body) {
+  std::lock_guard lock(mutex_);
+  Response& page = pages_[path];
+  page.changes = true;
+  page.later_body = later_body;
+}
+
 int LoopbackServer::Requests(const std::string& path) {
   std::lock_guard lock(mutex_);
   auto it = requests_.find(path);
@@ -140,6 +147,7 @@ void LoopbackServer::Answer(Socket client) {
     if (it != pages_.end()) {
       page = it->second;
       found = true;
+      if (page.changes && requests_[path] > 1) page.body = page.later_body;
     }
   }
   // A slow server: the answer leaves only after its delay, or at the

@@ -83,6 +83,7 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
     return file->second->delay_ms + longest;
   };
   scripts_.clear();
+  changes_.clear();
   for (const ServedFile& file : files) {
     Text body = gbk ? Text(file.body) : Utf8ToGbk(file.body);
     memory::PageOptions options;
@@ -91,6 +92,11 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
     options.header_mode = memory::CompatibleMode(file.headers);
     engine_.Serve(kMemoryOrigin + file.path, body, options);
     engine_.Serve(kMemoryOther + file.path, body, options);
+    if (file.changes_later) {
+      const Text later = gbk ? Text(file.later_body) : Utf8ToGbk(file.later_body);
+      changes_[kMemoryOrigin + file.path] = {later, options};
+      changes_[kMemoryOther + file.path] = {later, options};
+    }
   }
   for (const auto& [page, steps] : fixture.scripts) {
     std::vector<std::pair<ScriptStep, int>> timed;
@@ -108,6 +114,13 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
 void MemoryPages::ActOn(memory::MemoryBrowser& browser, testing::VirtualClock& clock) {
   clock_ = &clock;
   browser_ = &browser;
+  // A page that changes after its first visit is served anew once shown.
+  browser.on_navigate = [this](const Text&, const memory::DocumentPtr& page) {
+    auto change = changes_.find(page->address());
+    if (change == changes_.end()) return;
+    engine_.Serve(change->first, change->second.first, change->second.second);
+    changes_.erase(change);
+  };
   browser.on_load = [this](const Text& address, const memory::DocumentPtr& page) {
     auto script = scripts_.find(address);
     if (script == scripts_.end()) return;

@@ -51,6 +51,9 @@ class MemoryPages {
   std::size_t submissions_seen_ = 0;
   // Address of a page -> its script's steps with the time each fetch takes.
   std::map<Text, std::vector<std::pair<ScriptStep, int>>> scripts_;
+  // Address of a page that changes after its first visit -> what it
+  // becomes.
+  std::map<Text, std::pair<Text, memory::PageOptions>> changes_;
 };
 
 }  // namespace brevane::conformance

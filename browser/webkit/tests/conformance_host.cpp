@@ -49,6 +49,10 @@ class WebKitHost : public ConformanceHost {
       const std::string type = ContentTypeOf(file.path, fixture.charset);
       first_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
       second_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
+      if (file.changes_later) {
+        first_.ChangeAfterFirst(file.path, file.later_body);
+        second_.ChangeAfterFirst(file.path, file.later_body);
+      }
     }
     return true;
   }
