@@ -74,7 +74,7 @@ void LoopbackServer::AddPage(const std::string& path, const std::string& utf8_ht
 void LoopbackServer::AddResponse(const std::string& path, const std::string& content_type,
                                  const std::string& extra_headers, const std::string& body, int delay_ms) {
   std::lock_guard lock(mutex_);
-  pages_[path] = Response{content_type, extra_headers, body, delay_ms};
+  pages_[path] = Response{content_type, extra_headers, body, delay_ms, false, {}};
 }
 
 void LoopbackServer::AddHeldPage(const std::string& path, const std::string& utf8_html) {
