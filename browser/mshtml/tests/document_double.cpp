@@ -215,7 +215,8 @@ class WebBrowserDouble final
   // (webbrowser.c, the DWebBrowserEvents2 handler: 7 arguments for
   // BeforeNavigate2, 2 for NavigateComplete2 and DocumentComplete, none for
   // DownloadBegin).
-  void Fire(const std::string& event) {
+  // frame: the pDisp the event names, the control itself when null.
+  void Fire(const std::string& event, IDispatch* frame_object = nullptr) {
     const std::size_t space = event.find(' ');
     const std::string name = event.substr(0, space);
     const std::wstring address =
@@ -225,6 +226,7 @@ class WebBrowserDouble final
     else if (name == "DownloadBegin") id = DISPID_DOWNLOADBEGIN;
     else if (name == "NavigateComplete2") id = DISPID_NAVIGATECOMPLETE2;
     else if (name == "DocumentComplete") id = DISPID_DOCUMENTCOMPLETE;
+    else if (name == "NavigateError") id = DISPID_NAVIGATEERROR;
     else return;
     com::Variant url;
     (*url.get()).vt = VT_BSTR;
@@ -239,6 +241,20 @@ class WebBrowserDouble final
       args.push_back(v);
     };
     com::Variant empty_flags, empty_frame, empty_post, empty_headers;
+    VARIANT status;
+    VariantInit(&status);
+    status.vt = VT_I4;
+    status.lVal = static_cast<LONG>(INET_E_RESOURCE_NOT_FOUND);
+    if (id == DISPID_NAVIGATEERROR) {
+      // NavigateError(pDisp, URL, Frame, StatusCode, Cancel)
+      VARIANT c;
+      VariantInit(&c);
+      c.vt = VT_BOOL | VT_BYREF;
+      c.pboolVal = &cancel;
+      args.push_back(c);
+      add_ref(&status);
+      add_ref(empty_frame.get());
+    }
     if (id == DISPID_BEFORENAVIGATE2) {
       VARIANT c;
       VariantInit(&c);
@@ -255,7 +271,7 @@ class WebBrowserDouble final
       VARIANT frame;
       VariantInit(&frame);
       frame.vt = VT_DISPATCH;
-      frame.pdispVal = static_cast<IWebBrowser2*>(this);  // pDisp: the control
+      frame.pdispVal = frame_object ? frame_object : static_cast<IWebBrowser2*>(this);  // pDisp
       args.push_back(frame);
     }
     DISPPARAMS parameters{};
@@ -625,6 +641,20 @@ DocumentDouble::~DocumentDouble() {
     registration_cookie = 0;
   }
   if (SUCCEEDED(com_)) CoUninitialize();
+}
+
+void DocumentDouble::FireControlEvent(const std::string& event, bool top_frame) {
+  if (!state_) return;
+  auto control = TopControls().find(state_.get());
+  if (control == TopControls().end()) return;
+  if (top_frame) {
+    control->second->Fire(event);
+    return;
+  }
+  // A frame's own browser object, as a frame's navigation names it.
+  auto frame_window = std::make_shared<memory::MemoryWindow>(state_, nullptr, true);
+  const auto frame = com::Ref<WebBrowserDouble>::Adopt(new WebBrowserDouble(frame_window));
+  control->second->Fire(event, static_cast<IWebBrowser2*>(frame.get()));
 }
 
 LRESULT CALLBACK DocumentDouble::DocumentWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -34,6 +34,7 @@
 #include <oaidl.h>
 
 #include <functional>
+#include <string>
 
 #include "browser/browser_control.h"
 #include "browser/dom.h"
@@ -67,6 +68,13 @@ class DocumentDouble {
   HWND main() const { return main_; }
   HWND control() const { return control_; }
   HWND document_window() const { return document_window_; }
+
+  // Fires one of the control's events ("BeforeNavigate2 <address>",
+  // "NavigateComplete2 <address>", "NavigateError <address>", ...) to the
+  // sinks connected to the control, naming the control as pDisp, or, for a
+  // frame's navigation, a frame's own browser object. Nothing before the
+  // control has been asked for.
+  void FireControlEvent(const std::string& event, bool top_frame);
 
   // Document requests the document window has answered.
   int requests() const { return requests_; }
