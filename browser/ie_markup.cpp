@@ -160,7 +160,7 @@ Text Ie7OuterHtml(const DomRef& element) {
 }
 
 Text OuterHtmlAsIe7(const DomRef& element, int32_t mode) {
-  return mode >= kFirstModernMode ? Ie7OuterHtml(element) : GetText(element, "outerHTML");
+  return mode >= kFirstRebuiltMode ? Ie7OuterHtml(element) : GetText(element, "outerHTML");
 }
 
 }  // namespace brevane

@@ -3,10 +3,13 @@
 // double quotes, boolean attributes as their upper-case names (CHECKED),
 // href and src as absolute addresses, the address before the target, form
 // controls in their current state. The core's text arithmetic was made for
-// that form. The control writes it itself for documents in IE7 and IE8
-// mode; from IE9 mode on (a page that asks for it with X-UA-Compatible) it
-// writes lower-case, quoted markup, so the browser layer writes the IE7 form
-// itself, over the late-bound model, from the document's nodes.
+// that form. The control writes it itself for documents in IE7 mode. From
+// IE8 mode on its markup keeps href and src as the page wrote them (only
+// the properties are absolute: [MS-HTML401E] 2.3.1.30 href, "Attribute
+// Differences in Internet Explorer 8"), and from IE9 mode on it is
+// lower-case and quoted as well, so from IE8 mode on the browser layer
+// writes the IE7 form itself, over the late-bound model, from the
+// document's nodes, reading href and src from the properties.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +19,9 @@
 
 namespace brevane {
 
-// The first document mode whose markup is not the IE7 form.
-inline constexpr int32_t kFirstModernMode = 9;
+// The first document mode whose markup is not the IE7 form (relative
+// addresses kept as written from IE8 mode).
+inline constexpr int32_t kFirstRebuiltMode = 8;
 
 // The document's documentMode; 7 for a document without one (an engine
 // that is not Internet Explorer's, or IE7 itself).
@@ -30,7 +34,7 @@ int32_t DocumentModeOf(const DomRef& document);
 Text Ie7OuterHtml(const DomRef& element);
 
 // The element's outer HTML as the core reads it from a document in mode:
-// the engine's own for IE7 and IE8 mode, Ie7OuterHtml from IE9 mode on.
+// the engine's own below IE8 mode, Ie7OuterHtml from IE8 mode on.
 Text OuterHtmlAsIe7(const DomRef& element, int32_t mode);
 
 }  // namespace brevane

@@ -95,7 +95,7 @@ void LoopbackServer::AddPage(const std::string& path, const std::string& utf8_ht
 void LoopbackServer::AddResponse(const std::string& path, const std::string& content_type,
                                  const std::string& extra_headers, const std::string& body, int delay_ms) {
   std::lock_guard lock(mutex_);
-  pages_[path] = Response{content_type, extra_headers, body, delay_ms};
+  pages_[path] = Response{content_type, extra_headers, body, delay_ms, false, {}};
 }
 
 void LoopbackServer::AddHeldPage(const std::string& path, const std::string& utf8_html) {
@@ -110,6 +110,13 @@ void LoopbackServer::ReleaseHeldPages() {
     released_ = true;
   }
   release_.notify_all();
+}
+
+void LoopbackServer::ChangeAfterFirst(const std::string& path, const std::string& later_body) {
+  std::lock_guard lock(mutex_);
+  Response& page = pages_[path];
+  page.changes = true;
+  page.later_body = later_body;
 }
 
 int LoopbackServer::Requests(const std::string& path) {
@@ -166,6 +173,7 @@ void LoopbackServer::Answer(Socket client) {
     if (it != pages_.end()) {
       page = it->second;
       found = true;
+      if (page.changes && requests_[path] > 1) page.body = page.later_body;
     }
   }
   // A slow server: the answer leaves only after its delay, or at the

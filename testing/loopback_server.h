@@ -51,6 +51,9 @@ class LoopbackServer {
   // delay_ms after it is asked for.
   void AddResponse(const std::string& path, const std::string& content_type, const std::string& extra_headers,
                    const std::string& body, int delay_ms = 0);
+  // From its next request on, the path (added before) is answered with
+  // this body instead: a page that changes between two visits.
+  void ChangeAfterFirst(const std::string& path, const std::string& later_body);
   // A page whose answer waits until ReleaseHeldPages (or the server's end).
   void AddHeldPage(const std::string& path, const std::string& utf8_html);
   void ReleaseHeldPages();
@@ -72,6 +75,8 @@ class LoopbackServer {
     std::string extra_headers;
     std::string body;
     int delay_ms = 0;
+    bool changes = false;
+    std::string later_body;
   };
   std::map<std::string, Response> pages_;
   std::map<std::string, bool> held_;

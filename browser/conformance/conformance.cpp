@@ -157,6 +157,14 @@ const std::map<std::string, SetUpLine>& SetUpLines() {
          f.headers[k] += Trim(v) + "\r\n";
          return true;
        }},
+      {"changes", [](Fixture& f, const std::string& k, const std::string& v, std::string* e) {
+         if (k.empty() || Trim(v).empty()) {
+           *e = "a changes line names the file and the file it turns into";
+           return false;
+         }
+         f.changes[k] = Trim(v);
+         return true;
+       }},
       {"script", [](Fixture& f, const std::string& k, const std::string& v, std::string* e) {
          return ParseScript(v, &f.scripts[k], e);
        }},
@@ -316,6 +324,12 @@ std::vector<ServedFile> FixtureFiles(const Fixture& fixture, const Text& origin,
     const std::string own = path.substr(std::min(path.size(), fixture.name.size() + 2));
     served.delay_ms = AnswerDelay(fixture, own);
     if (auto headers = fixture.headers.find(own); headers != fixture.headers.end()) served.headers = headers->second;
+    if (auto change = fixture.changes.find(own); change != fixture.changes.end()) {
+      bool read = false;
+      std::string later = ReadFile(root / fixture.name / change->second, &read);
+      served.changes_later = read;
+      served.later_body = Substitute(std::move(later), origin, other);
+    }
     files.push_back(std::move(served));
   };
   for (const auto& entry : fs::recursive_directory_iterator(root / fixture.name, error)) {

@@ -53,6 +53,9 @@ struct Fixture {
   std::map<std::string, std::vector<ScriptStep>> scripts;
   // Files served with extra header lines ("Name: value" CR LF each).
   std::map<std::string, std::string> headers;
+  // Files answered, from their second request on, with another file's
+  // content (a board whose threads change between two visits).
+  std::map<std::string, std::string> changes;
   std::vector<std::string> errors;           // lines the parser rejected
 };
 
@@ -83,6 +86,10 @@ struct ServedFile {
   std::string body;
   int delay_ms = 0;     // the answer waits this long after the request (latency included)
   std::string headers;  // extra header lines, each ending in CR LF
+  // From the second request on the answer is this instead (when
+  // changes_later): the fixture's "changes" line.
+  bool changes_later = false;
+  std::string later_body;
 };
 
 // The origin with https in place of http.

@@ -44,11 +44,17 @@ MemoryPages::MemoryPages(memory::MemoryEngine& engine) : engine_(engine) {
     memory::ElementPtr root = clicked.shared_from_this();
     while (root->parent()) root = root->parent();
     root->SetAttribute("data-clicked", clicked.Attribute("id").value_or(""));
+    memory::ElementPtr sent;
     if (engine_.submissions().size() > submissions_seen_) {
-      const memory::ElementPtr& form = engine_.submissions().back();
-      root->SetAttribute("data-sent", form->Attribute("id").value_or(""));
+      sent = engine_.submissions().back();
+      root->SetAttribute("data-sent", sent->Attribute("id").value_or(""));
     }
     submissions_seen_ = engine_.submissions().size();
+    // observe.js lets a form marked data-go be sent: the page itself
+    // navigates to the form's action, as the control does for a submit.
+    if (sent && browser_ && sent->Attribute("data-go")) {
+      browser_->NavigateFromPage(ResolveAddress(root->Address(), sent->Attribute("action").value_or("")));
+    }
   });
 }
 
@@ -80,6 +86,7 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
     return file->second->delay_ms + longest;
   };
   scripts_.clear();
+  changes_.clear();
   for (const ServedFile& file : files) {
     Text body = gbk ? Text(file.body) : Utf8ToGbk(file.body);
     memory::PageOptions options;
@@ -88,6 +95,11 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
     options.header_mode = memory::CompatibleMode(file.headers);
     engine_.Serve(first + file.path, body, options);
     engine_.Serve(kMemoryOther + file.path, body, options);
+    if (file.changes_later) {
+      const Text later = gbk ? Text(file.later_body) : Utf8ToGbk(file.later_body);
+      changes_[kMemoryOrigin + file.path] = {later, options};
+      changes_[kMemoryOther + file.path] = {later, options};
+    }
   }
   for (const auto& [page, steps] : fixture.scripts) {
     std::vector<std::pair<ScriptStep, int>> timed;
@@ -104,6 +116,14 @@ void MemoryPages::Serve(const Fixture& fixture, const std::vector<ServedFile>& f
 
 void MemoryPages::ActOn(memory::MemoryBrowser& browser, testing::VirtualClock& clock) {
   clock_ = &clock;
+  browser_ = &browser;
+  // A page that changes after its first visit is served anew once shown.
+  browser.on_navigate = [this](const Text&, const memory::DocumentPtr& page) {
+    auto change = changes_.find(page->address());
+    if (change == changes_.end()) return;
+    engine_.Serve(change->first, change->second.first, change->second.second);
+    changes_.erase(change);
+  };
   browser.on_load = [this](const Text& address, const memory::DocumentPtr& page) {
     auto script = scripts_.find(address);
     if (script == scripts_.end()) return;

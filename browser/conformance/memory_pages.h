@@ -30,7 +30,9 @@ class MemoryPages {
   // Serves the files at both origins; the engine's texts are GBK, as a GBK
   // fixture's bytes already are.
   void Serve(const Fixture& fixture, const std::vector<ServedFile>& files);
-  // Acts out the scripts of the pages browser loads, on clock.
+  // Acts out the scripts of the pages browser loads, on clock, and sends
+  // the forms observe.js lets go through browser, as navigations the page
+  // starts itself.
   void ActOn(memory::MemoryBrowser& browser, testing::VirtualClock& clock);
 
  private:
@@ -45,9 +47,13 @@ class MemoryPages {
 
   memory::MemoryEngine& engine_;
   testing::VirtualClock* clock_ = nullptr;
+  memory::MemoryBrowser* browser_ = nullptr;
   std::size_t submissions_seen_ = 0;
   // Address of a page -> its script's steps with the time each fetch takes.
   std::map<Text, std::vector<std::pair<ScriptStep, int>>> scripts_;
+  // Address of a page that changes after its first visit -> what it
+  // becomes.
+  std::map<Text, std::pair<Text, memory::PageOptions>> changes_;
 };
 
 }  // namespace brevane::conformance

@@ -254,6 +254,10 @@ Text Element::Type() const {
                      "datetime-local", "number", "range", "color"});
     return known ? type : Text("text");
   }
+  // In the control's own behaviour a button that names no type is a push
+  // button in IE7 mode, a submit button from IE8 mode on ([MS-HTML401]
+  // 2.1.40, V0073).
+  if (tag_ == "button" && !attribute && state_->raw_ie && DocumentMode() < 8) return "button";
   if (tag_ == "button") return type == "button" || type == "reset" ? type : Text("submit");
   if (tag_ == "select") return Attribute("multiple") ? "select-multiple" : "select-one";
   return attribute ? *attribute : Text();
@@ -293,7 +297,10 @@ void Element::Serialise(Text& out) const {
       out += AsciiUpper(name);
       continue;
     }
-    const Text value = IsAddressAttribute(name) ? ResolveAddress(Address(), written) : written;
+    // IE7 mode writes href and src absolute; IE8 mode's markup keeps them
+    // as the page wrote them, only the properties are absolute
+    // ([MS-HTML401E] 2.3.1.30 href).
+    const Text value = IsAddressAttribute(name) && !RawMode(8) ? ResolveAddress(Address(), written) : written;
     out += name;
     out += '=';
     if (NeedsQuotes(value)) {
@@ -550,8 +557,14 @@ int32_t Element::Invoke(std::string_view name, InvokeKind kind, const std::vecto
   if (args.empty()) return dom_error::kBadParamCount;
   if (member == "getattribute") {
     std::string key = AsciiLower(args[0].ToText());
-    // From IE8 standards mode on, names are those of the content
-    // attributes: "className" is no attribute.
+    // Below IE9 mode getAttribute reads the property of that name; in IE8
+    // mode "class" is read as className, and className itself (like style)
+    // as the content attribute of that name, which no page has (Wine's
+    // dlls/mshtml/htmlelem.c, HTMLElement_getAttribute and
+    // translate_attr_name; dlls/mshtml/tests/documentmode.js). So IE7 mode
+    // reads the class under "className" and nothing under "class"; IE8
+    // mode the other way round.
+    if (state_->raw_ie && !RawMode(8) && key == "class") return Answer(result, Variant());
     if (key == "classname" && !RawMode(8)) key = "class";
     std::optional<Text> value = Attribute(key);
     return Answer(result, value ? Variant(*value) : Variant());
@@ -560,9 +573,14 @@ int32_t Element::Invoke(std::string_view name, InvokeKind kind, const std::vecto
     if (args.size() < 2) return dom_error::kBadParamCount;
     std::string key = AsciiLower(args[0].ToText());
     Text value = args[1].ToText();
-    // In IE7 mode setAttribute writes the property of that name; from IE8
-    // standards mode on it writes a content attribute of that name.
-    if (RawMode(8)) {
+    // Below IE9 mode setAttribute writes the property of that name
+    // (setAttribute("innerHTML", t) sets the inner HTML); only in IE8 mode
+    // are className and style the content attributes of that name, and
+    // "class" is className there; from IE9 mode on it writes a content
+    // attribute (Wine's dlls/mshtml/htmlelem.c, HTMLElement_setAttribute:
+    // compat_mode < COMPAT_MODE_IE9 puts the property, "className and style
+    // are special cases" in COMPAT_MODE_IE8; documentmode.js).
+    if (RawMode(9) || (RawMode(8) && (key == "classname" || key == "style"))) {
       SetAttribute(key, value);
     } else if (key == "innerhtml") {
       SetInnerHtml(value);

@@ -82,6 +82,9 @@ struct EngineState {
   int32_t control_ready_state = 4;
   bool navigation_pending = false;
   std::vector<std::string> control_events;
+  // Runs as each event is recorded (the COM double fires it to the sinks
+  // connected to the control).
+  std::function<void(const std::string& event)> on_control_event;
   // The documents serve Internet Explorer's own behaviour in their document
   // mode (the COM document double), not the form the program reads.
   bool raw_ie = false;
@@ -129,7 +132,8 @@ class Element : public DomObject, public std::enable_shared_from_this<Element> {
 
   // The type a button-like or input element reports, as browsers report
   // it: an input with no type, an empty or an unknown one is "text", a
-  // button's is "submit" unless it says "button" or "reset".
+  // button's is "submit" unless it says "button" or "reset" (or, serving
+  // the control's own behaviour in IE7 mode, says no type: then "button").
   Text Type() const;
 
   // Address of the document this element belongs to (set on its root

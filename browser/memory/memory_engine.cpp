@@ -27,6 +27,11 @@ class LeavingDocument final : public DomObject {
   DomRef document_;
 };
 
+void Record(EngineState& state, std::string event) {
+  state.control_events.push_back(std::move(event));
+  if (state.on_control_event) state.on_control_event(state.control_events.back());
+}
+
 }  // namespace
 
 MemoryEngine::MemoryEngine() : state_(std::make_shared<EngineState>()) {
@@ -154,15 +159,28 @@ DomRef MemoryEngine::FrameDocument(const DomRef& content_window) {
   return window->document();
 }
 
-void MemoryBrowser::Navigate(const Text& address) {
+void MemoryBrowser::Navigate(const Text& address) { Start(address, false); }
+
+void MemoryBrowser::NavigateFromPage(const Text& address) { Start(address, true); }
+
+void MemoryBrowser::Start(const Text& address, bool from_page) {
   navigations_.push_back(address);
   // As the control does, an address typed without a scheme loads over http.
   const Text target = ControlAddress(address);
   EngineState& state = *engine_.state();
-  state.control_events.push_back("BeforeNavigate2 " + target);
-  state.busy = true;
-  state.control_ready_state = 1;
+  from_page_ = from_page;
   state.navigation_pending = true;
+  if (from_page) {
+    // Busy still false at BeforeNavigate2, true from DownloadBegin; the
+    // ready state is the old document's, complete.
+    Record(state, "BeforeNavigate2 " + target);
+    state.busy = true;
+    Record(state, "DownloadBegin");
+  } else {
+    state.busy = true;
+    state.control_ready_state = 1;
+    Record(state, "BeforeNavigate2 " + target);
+  }
   const uint64_t navigation = ++navigation_;
   auto served = state.served.find(target);
   const int32_t arrive_ms = served == state.served.end() ? 0 : served->second.options.arrive_ms;
@@ -181,8 +199,8 @@ void MemoryBrowser::Arrive(const Text& address, const Text& target) {
   DocumentPtr page = engine_.ShowAddress(target);
   EngineState& state = *engine_.state();
   state.navigation_pending = false;
-  state.control_events.push_back("NavigateComplete2 " + target);
-  state.control_ready_state = 3;
+  if (!from_page_) state.control_ready_state = 3;
+  Record(state, "NavigateComplete2 " + target);
   auto served = state.served.find(target);
   const int64_t subresources_ms = served == state.served.end() ? 0 : served->second.options.complete_ms;
   if (clock_ && (load_ms_ > 0 || subresources_ms > 0)) {
@@ -214,9 +232,9 @@ void MemoryBrowser::Arrive(const Text& address, const Text& target) {
 
 void MemoryBrowser::Complete(const Text& target) {
   EngineState& state = *engine_.state();
-  state.control_events.push_back("DocumentComplete " + target);
   state.control_ready_state = 4;
   state.busy = false;
+  Record(state, "DocumentComplete " + target);
 }
 
 }  // namespace brevane::memory

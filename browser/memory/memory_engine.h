@@ -126,6 +126,14 @@ class MemoryBrowser : public BrowserControl {
   ~MemoryBrowser() override { *alive_ = false; }
 
   void Navigate(const Text& address) override;
+  // A navigation the page starts itself (a form sent, location.href set,
+  // back or forward). The control's ReadyState stays READYSTATE_COMPLETE
+  // through BeforeNavigate2, DownloadBegin and NavigateComplete2, and Busy
+  // turns true only from DownloadBegin (Wine's dlls/ieframe/tests/
+  // webbrowser.c, the DWebBrowserEvents2 handler and test_navigatecomplete2
+  // with DWL_FROM_PUT_HREF); the old document stays shown, complete, until
+  // the new one arrives, as after Navigate.
+  void NavigateFromPage(const Text& address);
   WindowHandle Handle() override { return handle_; }
 
   void set_handle(WindowHandle handle) { handle_ = handle; }
@@ -151,12 +159,14 @@ class MemoryBrowser : public BrowserControl {
   MemoryEngine& engine_;
   WindowHandle handle_;
   TextList navigations_;
+  void Start(const Text& address, bool from_page);
   void Arrive(const Text& address, const Text& target);
   void Complete(const Text& target);
 
   testing::VirtualClock* clock_ = nullptr;
   int64_t load_ms_ = 0;
   uint64_t navigation_ = 0;  // the latest navigation's number
+  bool from_page_ = false;   // the latest navigation was started by the page
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

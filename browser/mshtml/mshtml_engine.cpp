@@ -3,7 +3,9 @@
 #include "base/text/wide.h"
 
 #include <exdisp.h>
+#include <exdispid.h>
 #include <mshtml.h>
+#include <ocidl.h>
 #include <oleacc.h>
 #include <servprov.h>
 #include <shlguid.h>
@@ -64,8 +66,66 @@ com::Ref<IWebBrowser2> ControlOf(IDispatch* document) {
 
 }  // namespace
 
-DispatchObject::DispatchObject(IDispatch* dispatch, IWebBrowser2* control)
-    : dispatch_(com::Ref<IDispatch>::Share(dispatch)), control_(com::Ref<IWebBrowser2>::Share(control)) {}
+DispatchObject::DispatchObject(IDispatch* dispatch, IWebBrowser2* control,
+                               std::shared_ptr<const bool> navigation_pending)
+    : dispatch_(com::Ref<IDispatch>::Share(dispatch)),
+      control_(com::Ref<IWebBrowser2>::Share(control)),
+      navigation_pending_(std::move(navigation_pending)) {}
+
+namespace {
+
+constexpr GUID kWebBrowserEvents2 = {0x34a715a0, 0x6587, 0x11d0, {0x92, 0x4a, 0x00, 0x20, 0xaf, 0xc7, 0xac, 0x4d}};
+
+bool SameObject(IUnknown* a, IUnknown* b) {
+  if (a == nullptr || b == nullptr) return false;
+  const auto identity = com::Ref<IUnknown>::Share(a).As<IUnknown>(IID_IUnknown);
+  return identity && identity.get() == b;
+}
+
+// The sink of the watched control's events. Every navigation event names
+// the frame it is about first (pDisp, the last of the arguments as IDispatch
+// passes them): the control itself for its top frame, a frame's own browser
+// object for a frame. Frames' navigations leave the top document where it
+// is.
+class NavigationWatch final : public com::Object<NavigationWatch, IDispatch> {
+ public:
+  // control: the control's identity, only compared (the engine holds it).
+  NavigationWatch(IUnknown* control, std::shared_ptr<bool> pending)
+      : control_(control), pending_(std::move(pending)) {}
+  void* Find(REFIID iid) {
+    const bool answered = IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kWebBrowserEvents2);
+    return answered ? static_cast<IDispatch*>(this) : nullptr;
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
+    if (out) *out = nullptr;
+    return DISP_E_BADINDEX;
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT*, EXCEPINFO*,
+                      UINT*) override {
+    const bool starts = id == DISPID_BEFORENAVIGATE2;
+    const bool ends = id == DISPID_NAVIGATECOMPLETE2 || id == DISPID_NAVIGATEERROR;
+    if ((!starts && !ends) || parameters == nullptr || parameters->cArgs == 0 || parameters->rgvarg == nullptr)
+      return S_OK;
+    const VARIANT& frame = parameters->rgvarg[parameters->cArgs - 1];
+    IDispatch* dispatch = nullptr;
+    if (frame.vt == VT_DISPATCH) dispatch = frame.pdispVal;
+    if (frame.vt == (VT_DISPATCH | VT_BYREF) && frame.ppdispVal != nullptr) dispatch = *frame.ppdispVal;
+    if (SameObject(dispatch, control_)) *pending_ = starts;
+    return S_OK;
+  }
+
+ private:
+  IUnknown* control_;
+  std::shared_ptr<bool> pending_;
+};
+
+}  // namespace
 
 namespace {
 
@@ -92,7 +152,8 @@ bool HeadingElsewhere(IWebBrowser2* control) {
 int32_t DispatchObject::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
                                Variant* result) {
   if (!dispatch_) return dom_error::kNoObject;
-  if (kind == InvokeKind::kPropertyGet && control_ && IsReadyState(name) && HeadingElsewhere(control_.get())) {
+  if (kind == InvokeKind::kPropertyGet && control_ && IsReadyState(name) &&
+      ((navigation_pending_ && *navigation_pending_) || HeadingElsewhere(control_.get()))) {
     if (result) *result = Variant("loading");
     return dom_error::kOk;
   }
@@ -236,7 +297,13 @@ DomRef MshtmlEngine::TopDocument(WindowHandle document_window, int32_t timeout_m
   // IHTMLDocument is an IDispatch; the control that shows it comes from its
   // window's browser service.
   DomRef result;
-  if (document) result = std::make_shared<DispatchObject>(document.get(), ControlOf(document.get()).get());
+  if (document) {
+    const com::Ref<IWebBrowser2> control = ControlOf(document.get());
+    Watch(control.get());
+    const bool watched = control && SameObject(control.get(), watched_.get());
+    result = std::make_shared<DispatchObject>(document.get(), control.get(),
+                                              watched ? navigation_pending_ : nullptr);
+  }
   if (status) *status = hr == S_OK && result ? dom_error::kOk : static_cast<int32_t>(FAILED(hr) ? hr : E_FAIL);
   return result;
 }
@@ -248,6 +315,35 @@ DomRef MshtmlEngine::FrameDocument(const DomRef& content_window) {
   com::Ref<IDispatch> document;
   if (!browser || FAILED(browser->get_Document(document.Receive()))) return nullptr;
   return WrapDispatch(document.get());
+}
+
+MshtmlEngine::~MshtmlEngine() { Unwatch(); }
+
+void MshtmlEngine::Unwatch() {
+  if (watch_point_ && watch_cookie_) watch_point_->Unadvise(watch_cookie_);
+  watch_cookie_ = 0;
+  watch_point_.Reset();
+  watched_.Reset();
+  // Documents made under the old watch keep their own flag, which no longer
+  // changes; new ones get a fresh one.
+  navigation_pending_ = std::make_shared<bool>(false);
+}
+
+void MshtmlEngine::Watch(IWebBrowser2* control) {
+  if (control == nullptr) return;
+  const auto identity = com::Ref<IWebBrowser2>::Share(control).As<IUnknown>(IID_IUnknown);
+  if (!identity || identity.get() == watched_.get()) return;
+  Unwatch();
+  watched_ = identity;
+  const auto points = identity.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+  com::Ref<IConnectionPoint> point;
+  if (!points || FAILED(points->FindConnectionPoint(kWebBrowserEvents2, point.Receive())) || !point) return;
+  const auto sink = com::Ref<NavigationWatch>::Adopt(new NavigationWatch(identity.get(), navigation_pending_));
+  DWORD cookie = 0;
+  if (SUCCEEDED(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie)) && cookie != 0) {
+    watch_point_ = std::move(point);
+    watch_cookie_ = cookie;
+  }
 }
 
 void MshtmlEngine::InitialiseThread() {

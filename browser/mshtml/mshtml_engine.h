@@ -7,6 +7,9 @@
 
 #include <windows.h>
 #include <oaidl.h>
+#include <ocidl.h>
+
+#include <memory>
 
 #include "base/win32/com.h"
 #include "browser/dom.h"
@@ -18,10 +21,14 @@ namespace brevane::mshtml {
 // A document object of the engine: holds one reference to its IDispatch.
 // A top document also holds the control that shows it: while the control
 // heads for another page (its ready state still "loading", before the new
-// document is made) the old document it still shows reads as loading.
+// document is made, or a navigation of its top frame pending, as the
+// engine's watch of the control's events says) the old document it still
+// shows reads as loading.
 class DispatchObject final : public DomObject {
  public:
-  explicit DispatchObject(IDispatch* dispatch, IWebBrowser2* control = nullptr);  // takes new references
+  // Takes new references.
+  explicit DispatchObject(IDispatch* dispatch, IWebBrowser2* control = nullptr,
+                          std::shared_ptr<const bool> navigation_pending = nullptr);
 
   int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
                  Variant* result) override;
@@ -31,6 +38,7 @@ class DispatchObject final : public DomObject {
  private:
   com::Ref<IDispatch> dispatch_;
   com::Ref<IWebBrowser2> control_;
+  std::shared_ptr<const bool> navigation_pending_;
 };
 
 // A Variant as a VARIANT (texts as BSTR through code page 936; an object
@@ -46,14 +54,38 @@ Variant FromVariant(const VARIANT& in);
 // A DomRef over an IDispatch (empty for null).
 DomRef WrapDispatch(IDispatch* dispatch);
 
+// The engine watches the events (DWebBrowserEvents2) of the control that
+// shows the top documents it is asked for: a navigation of the control's
+// top frame is pending from its BeforeNavigate2 (whose pDisp is the control
+// itself) until its NavigateComplete2 (the new document exists) or
+// NavigateError. A navigation the page starts itself (a form sent,
+// location.href, back or forward) leaves the control's ReadyState at
+// READYSTATE_COMPLETE all that time, only Busy true (Wine's
+// dlls/ieframe/tests/webbrowser.c, test_navigatecomplete2), so its events
+// are the only sign that the document shown is about to go.
 class MshtmlEngine final : public Engine {
  public:
+  MshtmlEngine() = default;
+  ~MshtmlEngine() override;
+  MshtmlEngine(const MshtmlEngine&) = delete;
+  MshtmlEngine& operator=(const MshtmlEngine&) = delete;
   bool IsWindow(WindowHandle window) override;
   std::string ClassName(WindowHandle window) override;
   std::vector<WindowHandle> Children(WindowHandle window) override;
   DomRef TopDocument(WindowHandle document_window, int32_t timeout_ms, int32_t* status) override;
   DomRef FrameDocument(const DomRef& content_window) override;
   void InitialiseThread() override;
+
+ private:
+  // Connects the watch to control unless it already watches it (a control
+  // without events keeps only its ready state to go by).
+  void Watch(IWebBrowser2* control);
+  void Unwatch();
+
+  com::Ref<IUnknown> watched_;  // the watched control's identity
+  com::Ref<IConnectionPoint> watch_point_;
+  DWORD watch_cookie_ = 0;
+  std::shared_ptr<bool> navigation_pending_ = std::make_shared<bool>(false);
 };
 
 }  // namespace brevane::mshtml

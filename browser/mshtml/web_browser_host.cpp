@@ -30,13 +30,21 @@ class RefusingDownloadManager final : public com::Object<RefusingDownloadManager
   }
 };
 
+// Every navigation reads the page from the server, never from the cache: a
+// board the forum sends without cache headers would otherwise show as the
+// cache kept it, without its new threads.
+constexpr LONG kNavigateFlags = navNoReadFromCache;
+
 bool IsKeyMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
 
 }  // namespace
 
 DWORD BrowserDownloadControlFlags() {
-  return DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS | DLCTL_NO_DLACTIVEXCTLS | DLCTL_NO_RUNACTIVEXCTLS |
-         DLCTL_NO_JAVA | DLCTL_SILENT;
+  // ActiveX controls already installed run as the page's security zone
+  // allows, as in any WebBrowser control (a forum's login page may need
+  // one); new ones are never downloaded, as nothing else is.
+  return DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS | DLCTL_NO_DLACTIVEXCTLS | DLCTL_NO_JAVA | DLCTL_SILENT |
+         DLCTL_RESYNCHRONIZE;
 }
 
 // ---- BrowserSite ----
@@ -283,7 +291,7 @@ HRESULT WebBrowserHost::NavigateTo(const Text& address) {
   const com::Bstr url(wide.data(), static_cast<UINT>(wide.size()));
   com::VariantArray arguments(4);  // flags, target frame, post data, headers
   arguments[0].vt = VT_I4;
-  arguments[0].lVal = 0;
+  arguments[0].lVal = kNavigateFlags;
   arguments[1].vt = VT_BSTR;
   arguments[1].bstrVal = SysAllocString(L"");
   arguments[3].vt = VT_BSTR;

@@ -5,7 +5,7 @@
 //
 // The control never downloads a file: the site offers a download manager
 // that takes every download and writes nothing, the ambient download
-// control keeps ActiveX controls from being fetched or run, and the
+// control keeps ActiveX controls from being fetched, and the
 // FileDownload event is cancelled for anything that is not a page shown in
 // place.
 //
@@ -31,8 +31,11 @@
 namespace brevane::win32 {
 
 // The flags the site answers for the ambient download control: pictures,
-// videos and background sounds load as usual; ActiveX controls are neither
-// downloaded nor run; the control shows no user interface of its own.
+// videos and background sounds load as usual; ActiveX controls already
+// installed run as the page's security zone allows, new ones are never
+// downloaded; the control shows no user interface of its own; the
+// page and its resources are checked against the server on every load
+// (DLCTL_RESYNCHRONIZE), so no pass reads a stale board.
 DWORD BrowserDownloadControlFlags();
 
 // The client site the control talks back to: it answers with the container
@@ -166,7 +169,8 @@ class WebBrowserHost final : public BrowserControl {
   // BrowserSite::TranslateKey). False before Create.
   bool TranslateKey(MSG& msg);
 
-  // Navigate with flags 0 and an empty target frame, headers and post data.
+  // Navigate with navNoReadFromCache (the page always comes from the server)
+  // and an empty target frame, headers and post data.
   // Returns the control's result (E_FAIL before Create).
   HRESULT NavigateTo(const Text& address);
   void Navigate(const Text& address) override { NavigateTo(address); }

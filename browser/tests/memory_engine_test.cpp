@@ -88,6 +88,43 @@ TEST_F(MemoryEngineTest, SetAttributeInnerHtmlParsesTheMarkup) {
   EXPECT_EQ(page->ElementById("d")->Attribute("title"), "tip");
 }
 
+// The control's own behaviour, which the COM double serves (raw_ie), by
+// document mode. Below IE9 mode setAttribute and getAttribute work on the
+// property of that name; IE8 mode takes "class" as className and className
+// and style themselves as content attributes; IE9 mode works on content
+// attributes (Wine's dlls/mshtml/htmlelem.c, HTMLElement_setAttribute and
+// HTMLElement_getAttribute; dlls/mshtml/tests/documentmode.js). IE8 mode's
+// markup keeps href as written ([MS-HTML401E] 2.3.1.30 href). A button
+// without a type is a push button in IE7 mode ([MS-HTML401] 2.1.40, V0073).
+TEST_F(MemoryEngineTest, TheDoubleServesTheControlsOwnRulesByMode) {
+  engine.state()->raw_ie = true;
+  struct Row {
+    const char* mode;  // X-UA-Compatible; empty for IE7 mode
+    const char* get_class;      // getAttribute("class")
+    const char* get_classname;  // getAttribute("className")
+    const char* after_set;      // the div's inner HTML after setAttribute("innerHTML", "<b>x</b>")
+    const char* link;           // the link's markup
+    const char* button_type;
+  };
+  for (const Row& row : {Row{"", "(null)", "t", "<B>x</B>", "<A id=a href=\"http://bbs/f/t.htm?a=1\">A</A>", "button"},
+                         Row{"IE=8", "t", "(null)", "<B>x</B>", "<A id=a href=\"t.htm?a=1\">A</A>", "submit"},
+                         Row{"IE=9", "t", "(null)", "old", "<a id=\"a\" href=\"t.htm?a=1\">A</a>", "submit"}}) {
+    const std::string meta =
+        *row.mode ? std::string("<meta http-equiv=X-UA-Compatible content=\"") + row.mode + "\">" : "";
+    engine.Serve("http://bbs/f/p.htm", "<html><head>" + meta + "</head><body><div id=d class=t>old</div>"
+                                       "<a id=a href=\"t.htm?a=1\">A</a><button id=b>B</button></body></html>");
+    memory::DocumentPtr page = engine.ShowAddress("http://bbs/f/p.htm");
+    DomRef div = Call(DomRef(page), "getElementById", {Text("d")}).ToObject();
+    auto shown = [](const Variant& v) { return v.IsEmpty() ? Text("(null)") : v.ToText(); };
+    EXPECT_EQ(shown(Call(div, "getAttribute", {Text("class")})), row.get_class) << row.mode;
+    EXPECT_EQ(shown(Call(div, "getAttribute", {Text("className")})), row.get_classname) << row.mode;
+    Call(div, "setAttribute", {Text("innerHTML"), Text("<b>x</b>")});
+    EXPECT_EQ(memory::AsciiUpper(page->ElementById("d")->InnerHtml()), memory::AsciiUpper(row.after_set)) << row.mode;
+    EXPECT_EQ(Outer(page, "a"), row.link) << row.mode;
+    EXPECT_EQ(page->ElementById("b")->Type(), row.button_type) << row.mode;
+  }
+}
+
 TEST_F(MemoryEngineTest, FormListsItsControlsWithoutImageInputs) {
   auto page = ShowAndBind(
       "<form id=f><p>Name <input name=n></p><input type=image src=go.png>"

@@ -130,6 +130,9 @@ void PrepareWebView(WebKitWebView* view) {
     const std::string directory = WebExtensionDirectory();
     if (!directory.empty()) webkit_web_context_set_web_extensions_directory(context, directory.c_str());
   }
+  // Every board is read fresh on every pass, whatever cache headers the
+  // forum sends: the context keeps no cache of remote resources.
+  webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   WebKitBridge::For(view);
   SilenceScriptDialogs(view);
   RefuseDownloads(view);

@@ -7,7 +7,9 @@
 #include "browser/mshtml/mshtml_engine.h"
 
 #include <exdisp.h>
+#include <exdispid.h>
 #include <mshtml.h>
+#include <ocidl.h>
 #include <oleacc.h>
 #include <servprov.h>
 #include <shlguid.h>
@@ -178,16 +180,146 @@ UnmarshalerFactory& Factory() {
 
 class DispatchDouble;
 
+constexpr GUID kWebBrowserEvents2 = {0x34a715a0, 0x6587, 0x11d0, {0x92, 0x4a, 0x00, 0x20, 0xaf, 0xc7, 0xac, 0x4d}};
+
 // The web-browser service of a window: its document, and for the top
-// window (the hosted control) the control's busy flag and ready state.
-class WebBrowserDouble final : public com::Object<WebBrowserDouble, IWebBrowser2> {
+// window (the hosted control) the control's busy flag and ready state and
+// its events. The top window's service is one object for the engine's
+// whole life (TopControl), as the hosted control is: the events name it as
+// their pDisp, and a sink tells the top frame's navigations by that
+// identity (Wine's dlls/ieframe/tests/webbrowser.c: test_OnBeforeNavigate
+// and test_navigatecomplete2 check V_DISPATCH(pDisp) == the control).
+class WebBrowserDouble final
+    : public com::Object<WebBrowserDouble, IWebBrowser2, IConnectionPointContainer, IConnectionPoint> {
  public:
   explicit WebBrowserDouble(std::shared_ptr<memory::MemoryWindow> window) : window_(std::move(window)) {}
 
   void* Find(REFIID iid) {
     const bool answered = IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IWebBrowser) ||
                           IsEqualIID(iid, IID_IWebBrowserApp) || IsEqualIID(iid, IID_IWebBrowser2);
-    return answered ? static_cast<IWebBrowser2*>(this) : nullptr;
+    if (answered) return static_cast<IWebBrowser2*>(this);
+    if (window_->top() && IsEqualIID(iid, IID_IConnectionPointContainer))
+      return static_cast<IConnectionPointContainer*>(this);
+    return nullptr;
+  }
+
+  // The top window of the document shown now (each top document has its
+  // own); the control stays the same object.
+  void set_window(std::shared_ptr<memory::MemoryWindow> window) { window_ = std::move(window); }
+
+  // Fires one event the in-memory control recorded ("BeforeNavigate2
+  // <address>", "DownloadBegin", "NavigateComplete2 <address>",
+  // "DocumentComplete <address>") to the connected sinks, with the
+  // arguments DWebBrowserEvents2 gives it, the last first: the control as
+  // pDisp, the address by reference, a Cancel flag for BeforeNavigate2
+  // (webbrowser.c, the DWebBrowserEvents2 handler: 7 arguments for
+  // BeforeNavigate2, 2 for NavigateComplete2 and DocumentComplete, none for
+  // DownloadBegin).
+  // frame: the pDisp the event names, the control itself when null.
+  void Fire(const std::string& event, IDispatch* frame_object = nullptr) {
+    const std::size_t space = event.find(' ');
+    const std::string name = event.substr(0, space);
+    const std::wstring address =
+        space == std::string::npos ? std::wstring() : win32::WideFromGbk(event.substr(space + 1));
+    DISPID id = 0;
+    if (name == "BeforeNavigate2") id = DISPID_BEFORENAVIGATE2;
+    else if (name == "DownloadBegin") id = DISPID_DOWNLOADBEGIN;
+    else if (name == "NavigateComplete2") id = DISPID_NAVIGATECOMPLETE2;
+    else if (name == "DocumentComplete") id = DISPID_DOCUMENTCOMPLETE;
+    else if (name == "NavigateError") id = DISPID_NAVIGATEERROR;
+    else return;
+    com::Variant url;
+    (*url.get()).vt = VT_BSTR;
+    (*url.get()).bstrVal = SysAllocStringLen(address.data(), static_cast<UINT>(address.size()));
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    std::vector<VARIANT> args;
+    auto add_ref = [&](VARIANT* value) {
+      VARIANT v;
+      VariantInit(&v);
+      v.vt = VT_VARIANT | VT_BYREF;
+      v.pvarVal = value;
+      args.push_back(v);
+    };
+    com::Variant empty_flags, empty_frame, empty_post, empty_headers;
+    VARIANT status;
+    VariantInit(&status);
+    status.vt = VT_I4;
+    status.lVal = static_cast<LONG>(INET_E_RESOURCE_NOT_FOUND);
+    if (id == DISPID_NAVIGATEERROR) {
+      // NavigateError(pDisp, URL, Frame, StatusCode, Cancel)
+      VARIANT c;
+      VariantInit(&c);
+      c.vt = VT_BOOL | VT_BYREF;
+      c.pboolVal = &cancel;
+      args.push_back(c);
+      add_ref(&status);
+      add_ref(empty_frame.get());
+    }
+    if (id == DISPID_BEFORENAVIGATE2) {
+      VARIANT c;
+      VariantInit(&c);
+      c.vt = VT_BOOL | VT_BYREF;
+      c.pboolVal = &cancel;
+      args.push_back(c);                 // Cancel
+      add_ref(empty_headers.get());      // Headers
+      add_ref(empty_post.get());         // PostData
+      add_ref(empty_frame.get());        // TargetFrameName
+      add_ref(empty_flags.get());        // Flags
+    }
+    if (id != DISPID_DOWNLOADBEGIN) {
+      add_ref(url.get());  // URL
+      VARIANT frame;
+      VariantInit(&frame);
+      frame.vt = VT_DISPATCH;
+      frame.pdispVal = frame_object ? frame_object : static_cast<IWebBrowser2*>(this);  // pDisp
+      args.push_back(frame);
+    }
+    DISPPARAMS parameters{};
+    parameters.cArgs = static_cast<UINT>(args.size());
+    parameters.rgvarg = args.empty() ? nullptr : args.data();
+    // A sink may go during the call: these references keep every one.
+    const std::map<DWORD, com::Ref<IDispatch>> sinks = sinks_;
+    for (const auto& [cookie, sink] : sinks)
+      sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
+  }
+
+  // IConnectionPointContainer: the control's events (DWebBrowserEvents2).
+  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(iid, kWebBrowserEvents2)) return CONNECT_E_NOCONNECTION;
+    *out = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+  }
+  // IConnectionPoint
+  STDMETHODIMP GetConnectionInterface(IID* iid) override {
+    if (iid == nullptr) return E_POINTER;
+    *iid = kWebBrowserEvents2;
+    return S_OK;
+  }
+  STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = static_cast<IConnectionPointContainer*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
+    if (sink == nullptr || cookie == nullptr) return E_POINTER;
+    auto events = com::Ref<IUnknown>::Share(sink).As<IDispatch>(kWebBrowserEvents2);
+    if (!events) return CONNECT_E_CANNOTCONNECT;
+    *cookie = ++last_cookie_;
+    sinks_[*cookie] = std::move(events);
+    return S_OK;
+  }
+  STDMETHODIMP Unadvise(DWORD cookie) override { return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION; }
+  STDMETHODIMP EnumConnections(IEnumConnections** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
   }
 
   // The frame's document, reached through the service whatever its origin.
@@ -288,7 +420,29 @@ class WebBrowserDouble final : public com::Object<WebBrowserDouble, IWebBrowser2
 
  private:
   std::shared_ptr<memory::MemoryWindow> window_;
+  std::map<DWORD, com::Ref<IDispatch>> sinks_;
+  DWORD last_cookie_ = 0;
 };
+
+// The hosted control of each engine the double serves, made when its top
+// window's service is first asked for; it fires the events the in-memory
+// control records from then on. Dropped with the double.
+std::map<const memory::EngineState*, com::Ref<WebBrowserDouble>>& TopControls() {
+  static std::map<const memory::EngineState*, com::Ref<WebBrowserDouble>> controls;
+  return controls;
+}
+
+com::Ref<WebBrowserDouble> TopControl(const std::shared_ptr<memory::MemoryWindow>& window) {
+  memory::EngineState* state = window->state().get();
+  com::Ref<WebBrowserDouble>& control = TopControls()[state];
+  if (!control) {
+    control = com::Ref<WebBrowserDouble>::Adopt(new WebBrowserDouble(window));
+    WebBrowserDouble* events = control.get();
+    state->on_control_event = [events](const std::string& event) { events->Fire(event); };
+  }
+  control->set_window(window);
+  return control;
+}
 
 class DispatchDouble final : public com::Object<DispatchDouble, IHTMLDocument, IServiceProvider, IMarshal> {
  public:
@@ -355,6 +509,7 @@ class DispatchDouble final : public com::Object<DispatchDouble, IHTMLDocument, I
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (!window_ || !IsEqualGUID(service, SID_SWebBrowserApp)) return E_NOINTERFACE;
+    if (window_->top()) return TopControl(window_)->QueryInterface(iid, out);
     return com::Ref<WebBrowserDouble>::Adopt(new WebBrowserDouble(window_))->QueryInterface(iid, out);
   }
 
@@ -440,6 +595,7 @@ DocumentDouble::DocumentDouble(memory::MemoryEngine& engine)
     : DocumentDouble([&engine]() -> DomRef { return engine.shown(); }) {
   // The pages behave as the control's own documents do.
   engine.state()->raw_ie = true;
+  state_ = engine.state();
 }
 
 DocumentDouble::DocumentDouble(std::function<DomRef()> source) : source_(std::move(source)) {
@@ -474,6 +630,10 @@ DocumentDouble::DocumentDouble(std::function<DomRef()> source) : source_(std::mo
 }
 
 DocumentDouble::~DocumentDouble() {
+  if (state_) {
+    state_->on_control_event = nullptr;
+    TopControls().erase(state_.get());
+  }
   if (document_window_) SetWindowLongPtrW(document_window_, GWLP_USERDATA, 0);
   if (main_) DestroyWindow(main_);
   if (--registrations == 0 && registration_cookie != 0) {
@@ -481,6 +641,20 @@ DocumentDouble::~DocumentDouble() {
     registration_cookie = 0;
   }
   if (SUCCEEDED(com_)) CoUninitialize();
+}
+
+void DocumentDouble::FireControlEvent(const std::string& event, bool top_frame) {
+  if (!state_) return;
+  auto control = TopControls().find(state_.get());
+  if (control == TopControls().end()) return;
+  if (top_frame) {
+    control->second->Fire(event);
+    return;
+  }
+  // A frame's own browser object, as a frame's navigation names it.
+  auto frame_window = std::make_shared<memory::MemoryWindow>(state_, nullptr, true);
+  const auto frame = com::Ref<WebBrowserDouble>::Adopt(new WebBrowserDouble(frame_window));
+  control->second->Fire(event, static_cast<IWebBrowser2*>(frame.get()));
 }
 
 LRESULT CALLBACK DocumentDouble::DocumentWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

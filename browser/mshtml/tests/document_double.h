@@ -11,6 +11,11 @@
 //   IServiceProvider with a web-browser service (IWebBrowser2) whose
 //   get_Document gives the frame's document whatever its origin, as the
 //   control's own frame windows do.
+// - The top window's service is the hosted control: one object, whose
+//   ready state and Busy are the in-memory control's, and which fires the
+//   events that control records (BeforeNavigate2, DownloadBegin,
+//   NavigateComplete2, DocumentComplete) to the DWebBrowserEvents2 sinks
+//   connected to it, naming itself as their pDisp.
 // - The window tree of a hosted control, down to a window of class
 //   "Internet Explorer_Server", is made of real windows; the document window
 //   answers the registered WM_HTML_GETOBJECT message with LresultFromObject
@@ -29,6 +34,7 @@
 #include <oaidl.h>
 
 #include <functional>
+#include <string>
 
 #include "browser/browser_control.h"
 #include "browser/dom.h"
@@ -63,6 +69,13 @@ class DocumentDouble {
   HWND control() const { return control_; }
   HWND document_window() const { return document_window_; }
 
+  // Fires one of the control's events ("BeforeNavigate2 <address>",
+  // "NavigateComplete2 <address>", "NavigateError <address>", ...) to the
+  // sinks connected to the control, naming the control as pDisp, or, for a
+  // frame's navigation, a frame's own browser object. Nothing before the
+  // control has been asked for.
+  void FireControlEvent(const std::string& event, bool top_frame);
+
   // Document requests the document window has answered.
   int requests() const { return requests_; }
   // The class registration made by this double succeeded.
@@ -72,6 +85,7 @@ class DocumentDouble {
   static LRESULT CALLBACK DocumentWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   std::function<DomRef()> source_;
+  memory::StatePtr state_;  // the engine's, when the double serves one
   HWND main_ = nullptr;
   HWND control_ = nullptr;
   HWND document_window_ = nullptr;

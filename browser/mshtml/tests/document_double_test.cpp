@@ -310,6 +310,39 @@ TEST(DocumentDouble, MarshalledFormIsReadOnlyInItsOwnProcessAndReleasedWhenUnrea
   EXPECT_EQ(document.use_count(), before);
 }
 
+// The engine reads the page shown as loading from the top frame's
+// BeforeNavigate2 (pDisp the control) until NavigateComplete2 or
+// NavigateError; a frame's navigation (pDisp the frame's own browser
+// object) leaves it as it is (Wine's dlls/ieframe/tests/webbrowser.c,
+// test_OnBeforeNavigate and test_navigatecomplete2 check pDisp == the
+// control).
+TEST(DocumentDouble, TheEngineReadsTheTopFramesNavigationAsLoading) {
+  struct Run run;
+  DocumentDouble double_(run.pages);
+  DoubleBrowserControl control(run.navigator, double_);
+  MshtmlEngine engine;
+  run.pages.Serve("http://bbs/board", "<title>b</title>", {});
+  control.Navigate("http://bbs/board");
+  int32_t status = 0;
+  const DomRef document =
+      engine.TopDocument(reinterpret_cast<WindowHandle>(double_.document_window()), 1000, &status);
+  ASSERT_TRUE(document);
+  struct Event {
+    const char* event;
+    bool top;
+    const char* reads;
+  };
+  for (const Event& e : {Event{"BeforeNavigate2 http://bbs/frame", false, "complete"},
+                         Event{"BeforeNavigate2 http://bbs/next", true, "loading"},
+                         Event{"NavigateComplete2 http://bbs/frame", false, "loading"},
+                         Event{"NavigateError http://bbs/next", true, "complete"},
+                         Event{"BeforeNavigate2 http://bbs/next", true, "loading"},
+                         Event{"NavigateComplete2 http://bbs/next", true, "complete"}}) {
+    double_.FireControlEvent(e.event, e.top);
+    EXPECT_EQ(GetText(document, "readyState"), e.reads) << e.event << (e.top ? " (top)" : " (frame)");
+  }
+}
+
 TEST(DocumentDouble, AWindowWithoutAPageGivesNoDocument) {
   DocumentDouble double_([]() -> DomRef { return nullptr; });
   MshtmlEngine engine;

@@ -44,6 +44,10 @@ bool RealControlHost::Serve(const Fixture& fixture, const std::vector<ServedFile
     const std::string type = ContentTypeOf(file.path, fixture.charset);
     first_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
     second_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
+    if (file.changes_later) {
+      first_.ChangeAfterFirst(file.path, file.later_body);
+      second_.ChangeAfterFirst(file.path, file.later_body);
+    }
   }
   return true;
 }
@@ -92,15 +96,28 @@ TEST(RealControl, RecordsWhatOnlyWindowsShows) {
   const bool shown = browser.ReadTableHtml(1).find("never visited") != std::string::npos;
   Record("offline, page never visited", "loaded " + Yes(loaded) + ", shown " + Yes(shown) + ", requests " +
                                             std::to_string(server.Requests("/offline/new.htm")));
-  server.AddPage("/offline/board.htm", Page("pass 1"));
-  browser.NavigateBrowser(host->Origin() + "/offline/board.htm");
-  browser.WaitForPage(control, 10000);
-  server.AddPage("/offline/board.htm", Page("pass 2"));
-  browser.NavigateBrowser(host->Origin() + "/offline/board.htm");
-  browser.WaitForPage(control, 10000);
-  const bool fresh = browser.ReadTableHtml(1).find("pass 2") != std::string::npos;
-  Record("offline, board visited twice", "second visit shows the new board " + Yes(fresh) + ", requests " +
-                                             std::to_string(server.Requests("/offline/board.htm")));
+  // A board visited twice, changed in between, as the program navigates
+  // (navNoReadFromCache): with no cache headers, with "Cache-Control:
+  // no-cache" (which no cache may answer without asking the server, so
+  // a stale board there means Offline reads the cache whatever the headers
+  // say), and, as the control case, with Offline false and no headers.
+  auto visit_twice = [&](const std::string& path, const std::string& headers) {
+    server.AddResponse(path, "text/html; charset=utf-8", headers, Page("pass 1"));
+    browser.NavigateBrowser(host->Origin() + path);
+    browser.WaitForPage(control, 10000);
+    server.AddResponse(path, "text/html; charset=utf-8", headers, Page("pass 2"));
+    browser.NavigateBrowser(host->Origin() + path);
+    browser.WaitForPage(control, 10000);
+    const bool fresh = browser.ReadTableHtml(1).find("pass 2") != std::string::npos;
+    return "second visit shows the new board " + Yes(fresh) + ", requests " + std::to_string(server.Requests(path));
+  };
+  Record("offline, board visited twice", visit_twice("/offline/board.htm", ""));
+  Record("offline, no-cache board visited twice", visit_twice("/offline/no-cache.htm", "Cache-Control: no-cache\r\n"));
+  IWebBrowser2* web_browser = host->control().browser();
+  const bool online = web_browser && SUCCEEDED(web_browser->put_Offline(VARIANT_FALSE));
+  Record("online (Offline false), board visited twice",
+         online ? visit_twice("/online/board.htm", "") : std::string("Offline could not be cleared"));
+  if (web_browser) web_browser->put_Offline(VARIANT_TRUE);
 
   // The document mode of each fixture's entry page.
   const std::string root = FixturesFolder() + "/pages";

@@ -177,7 +177,8 @@ TEST(BrowserSiteDownloads, TheDownloadManagerTakesTheDownloadAndWritesNothing) {
   EXPECT_FALSE(other);
 
   // The ambient download control: pictures load, ActiveX controls are
-  // neither fetched nor run, no user interface.
+  // never fetched (installed ones run as the zone allows), no user interface,
+  // page and resources checked against the server on every load.
   const auto ambient = site.As<IDispatch>(IID_IDispatch);
   ASSERT_TRUE(ambient);
   DISPPARAMS none{};
@@ -187,10 +188,11 @@ TEST(BrowserSiteDownloads, TheDownloadManagerTakesTheDownloadAndWritesNothing) {
             S_OK);
   ASSERT_EQ((*result).vt, VT_I4);
   const DWORD flags = static_cast<DWORD>((*result).lVal);
-  for (DWORD wanted : {DLCTL_DLIMAGES, DLCTL_NO_DLACTIVEXCTLS, DLCTL_NO_RUNACTIVEXCTLS, DLCTL_SILENT}) {
+  for (DWORD wanted : {DLCTL_DLIMAGES, DLCTL_NO_DLACTIVEXCTLS, DLCTL_SILENT, DLCTL_RESYNCHRONIZE}) {
     EXPECT_EQ(flags & wanted, wanted) << std::hex << wanted;
   }
-  for (DWORD unwanted : {DLCTL_NO_SCRIPTS, DLCTL_DOWNLOADONLY, DLCTL_FORCEOFFLINE}) {
+  // Installed ActiveX controls run as the zone allows.
+  for (DWORD unwanted : {DLCTL_NO_SCRIPTS, DLCTL_DOWNLOADONLY, DLCTL_FORCEOFFLINE, DLCTL_NO_RUNACTIVEXCTLS}) {
     EXPECT_EQ(flags & unwanted, 0u) << std::hex << unwanted;
   }
   EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.get(),

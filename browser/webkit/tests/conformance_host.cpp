@@ -70,6 +70,11 @@ class WebKitHost : public ConformanceHost {
       first_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
       second_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
       if (fixture.tls) secure_.AddResponse(file.path, type, file.headers, file.body, file.delay_ms);
+      if (file.changes_later) {
+        first_.ChangeAfterFirst(file.path, file.later_body);
+        second_.ChangeAfterFirst(file.path, file.later_body);
+        if (fixture.tls) secure_.ChangeAfterFirst(file.path, file.later_body);
+      }
     }
     return true;
   }
