@@ -1,5 +1,7 @@
 #include "browser/address.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -8,6 +10,14 @@ namespace {
 
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+Text AsciiLower(std::string_view text) {
+  Text out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
 
 // Length of the scheme name before ":" (0 when the text has none). A name
 // followed by a port number ("localhost:8080/", "host:81") is a host.
@@ -108,6 +118,49 @@ bool IsBrowsableAddress(std::string_view address) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return scheme == "http" || scheme == "https";
+}
+
+Text SiteOf(std::string_view address) {
+  const std::size_t colon = address.find("://");
+  if (colon == std::string_view::npos) return {};
+  const Text scheme = AsciiLower(address.substr(0, colon));
+  if (scheme != "http" && scheme != "https") return {};
+  std::string_view authority = address.substr(colon + 3);
+  authority = authority.substr(0, authority.find_first_of("/?#\\"));
+  if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) authority = authority.substr(at + 1);
+  std::string_view host = authority;
+  if (!host.empty() && host[0] == '[') {
+    host = host.substr(0, host.find(']') + 1);
+  } else if (const std::size_t port = host.find(':'); port != std::string_view::npos) {
+    host = host.substr(0, port);
+  }
+  Text name = AsciiLower(host);
+  while (!name.empty() && name.back() == '.') name.pop_back();
+  if (name.empty()) return {};
+  const bool numeric = name[0] == '[' || std::all_of(name.begin(), name.end(), [](char c) {
+                         return IsDigit(c) || c == '.';
+                       });
+  if (!numeric) {
+    std::vector<std::size_t> dots;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      if (name[i] == '.') dots.push_back(i);
+    }
+    std::size_t labels = 2;
+    if (dots.size() >= 2) {
+      const std::size_t last = dots[dots.size() - 1];
+      const std::size_t second = dots[dots.size() - 2];
+      const std::string_view country = std::string_view(name).substr(last + 1);
+      const std::string_view level = std::string_view(name).substr(second + 1, last - second - 1);
+      static constexpr std::string_view kSecondLevels[] = {"com", "net", "org", "edu", "gov", "mil",
+                                                           "ac",  "co",  "or",  "ne",  "go"};
+      if (country.size() == 2 &&
+          std::find(std::begin(kSecondLevels), std::end(kSecondLevels), level) != std::end(kSecondLevels)) {
+        labels = 3;
+      }
+    }
+    if (dots.size() >= labels) name = name.substr(dots[dots.size() - labels] + 1);
+  }
+  return scheme + "://" + name;
 }
 
 }  // namespace brevane

@@ -29,4 +29,14 @@ Text ResolveAddress(const Text& base, const Text& reference);
 // the silent control shows only web pages.
 bool IsBrowsableAddress(std::string_view address);
 
+// The site of an http or https address: its scheme, "://" and its
+// registrable domain, all lower case ("http://example.com" for
+// "http://bbs.Example.com:8080/t?1"). An IP address, a bracketed IPv6
+// address and a host of one label ("localhost") are their own site. The
+// registrable domain is the last two labels, or three when the second last
+// is a generic second level under a two-letter country ("example.com.cn",
+// "example.co.uk"). Empty for any other address (about:blank, a relative
+// one), whose document takes the site of the document holding it.
+Text SiteOf(std::string_view address);
+
 }  // namespace brevane

@@ -19,6 +19,13 @@ inline constexpr int64_t kMaxListLength = 100000;
 inline constexpr int kMaxFrameDepth = 64;
 // The documents one bind lists at most: the top document and its frames.
 inline constexpr std::size_t kMaxDocuments = 512;
+// The longest text the program assembles from a page: a table's or a
+// form's markup, however many answers it is built from. It is what the
+// longest single answer an engine hands over (4 Mi characters) takes at
+// most in the program's two-byte text. A text that would grow past it
+// counts as a failed read, and its building stops there.
+inline constexpr std::size_t kMaxAnswerCharacters = std::size_t{4} * 1024 * 1024;
+inline constexpr std::size_t kMaxAnswerBytes = 2 * kMaxAnswerCharacters;
 // The time one read, fill or click may take over the page: the load wait's
 // own limit.
 inline constexpr int32_t kReadLimitMs = 20000;

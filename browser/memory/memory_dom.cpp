@@ -16,6 +16,7 @@ bool OneOf(std::string_view value, std::initializer_list<std::string_view> set) 
 int32_t Begin(EngineState& state, std::string_view name, std::string& member) {
   ++state.calls;
   member = AsciiLower(name);
+  if (state.on_call) state.on_call(member);
   return state.disabled.count(member) ? dom_error::kUnknownName : dom_error::kOk;
 }
 
@@ -721,7 +722,7 @@ int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std
   std::string member;
   if (int32_t code = Begin(*state_, name, member)) return code;
   const bool property = OneOf(member, {"body", "all", "title", "readystate", "designmode", "frames",
-                                       "documentelement", "parentwindow", "documentmode"});
+                                       "documentelement", "parentwindow", "documentmode", "url"});
   const bool method = OneOf(member, {"getelementbyid", "getelementsbyname", "getelementsbyclassname",
                                      "getelementsbytagname"});
   if (!property && !method) return dom_error::kUnknownName;
@@ -736,6 +737,10 @@ int32_t MemoryDocument::Invoke(std::string_view name, InvokeKind kind, const std
     }
     if (member == "all") return Answer(result, MakeCollection(state_, AllElements()));
     if (member == "title") return Answer(result, title());
+    // URL: the address the document was loaded from (IHTMLDocument2::get_URL);
+    // "about:blank" for a page shown without one, as the control reports a
+    // document written into a blank page.
+    if (member == "url") return Answer(result, address().empty() ? Text("about:blank") : address());
     if (member == "readystate") return Answer(result, ready_state_);
     if (member == "designmode") return Answer(result, Text(design_mode_ ? "On" : "Off"));
     // frames: the content windows of the frame elements.

@@ -74,6 +74,10 @@ struct EngineState {
   std::vector<ElementPtr> clicks;            // clicked elements, in order
   std::vector<ElementPtr> submissions;       // forms submitted by a click
   std::function<void(Element&)> on_click;    // runs after a click is recorded
+  // Runs at every invocation with its lower-case member name, before the
+  // answer: a test makes a member cost time on its clock (a slow page, an
+  // answer of millions of characters on its way) or watches the calls.
+  std::function<void(const std::string& member)> on_call;
   // The hosted control, as it reports itself: busy from a navigation's start
   // to its page's completion; its ready state (READYSTATE values: 1 loading,
   // 3 interactive, 4 complete); a navigation started whose document has not
