@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "browser/address.h"
 #include "browser/late_binding.h"
 
 namespace brevane {
@@ -13,11 +14,13 @@ bool Listed(const std::vector<DomRef>& list, const DomRef& document) {
 }
 
 // One walk over the frames; it stops listing at kMaxDocuments, and marks
-// itself out of time when the deadline passes.
+// itself out of time when the deadline passes. Every call it makes is
+// asked only while the deadline holds.
 struct FrameWalk {
   Engine& engine;
   const Deadline& deadline;
   std::vector<DomRef> list;
+  std::vector<std::size_t> parents;
   bool out_of_time = false;
 
   bool Expired() {
@@ -25,43 +28,47 @@ struct FrameWalk {
     return out_of_time;
   }
 
-  // False when the walk must go no further.
-  bool Take(const DomRef& document) {
+  // Lists document as held by the parent-th listed document; false when
+  // the walk must go no further.
+  bool Take(const DomRef& document, std::size_t parent) {
     if (!document || Listed(list, document) || list.size() >= kMaxDocuments || Expired()) return false;
     list.push_back(document);
+    parents.push_back(parent);
     return true;
   }
 
   // Document, then the documents of its frame elements: inline frames, or
   // the "frame" elements when the document has no inline frame.
-  void ThroughFrameElements(const DomRef& document, int depth) {
-    if (!Take(document) || depth >= kMaxFrameDepth) return;
-    DomRef all = GetObject(GetObject(document, "body"), "all");
-    DomRef frames = Call(all, "tags", {Text("iframe")}).ToObject();
-    int32_t length = ListLength(frames);
+  void ThroughFrameElements(const DomRef& document, int depth, std::size_t parent) {
+    if (!Take(document, parent) || depth >= kMaxFrameDepth) return;
+    const std::size_t self = list.size() - 1;
+    DomRef all = GetObjectWithin(deadline, GetObjectWithin(deadline, document, "body"), "all");
+    DomRef frames = CallWithin(deadline, all, "tags", {Text("iframe")}).ToObject();
+    int32_t length = ListLengthWithin(deadline, frames);
     if (length == 0) {
-      frames = Call(all, "tags", {Text("frame")}).ToObject();
-      length = ListLength(frames);
+      frames = CallWithin(deadline, all, "tags", {Text("frame")}).ToObject();
+      length = ListLengthWithin(deadline, frames);
     }
     for (int32_t i = 0; i < length && !Expired(); ++i) {
-      DomRef frame = Call(frames, "item", {i}).ToObject();
-      DomRef content_window = GetObject(frame, "contentwindow");
-      if (!content_window) continue;
+      DomRef frame = CallWithin(deadline, frames, "item", {i}).ToObject();
+      DomRef content_window = GetObjectWithin(deadline, frame, "contentwindow");
+      if (!content_window || Expired()) continue;
       if (DomRef frame_document = engine.FrameDocument(content_window)) {
-        ThroughFrameElements(frame_document, depth + 1);
+        ThroughFrameElements(frame_document, depth + 1, self);
       }
     }
   }
 
   // Document, then for each window of its frames collection that window's
   // document and its own frames.
-  void ThroughFramesCollection(const DomRef& document, int depth) {
-    if (!Take(document) || depth >= kMaxFrameDepth) return;
-    DomRef frames = GetObject(document, "frames");
-    const int32_t length = ListLength(frames);
+  void ThroughFramesCollection(const DomRef& document, int depth, std::size_t parent) {
+    if (!Take(document, parent) || depth >= kMaxFrameDepth) return;
+    const std::size_t self = list.size() - 1;
+    DomRef frames = GetObjectWithin(deadline, document, "frames");
+    const int32_t length = ListLengthWithin(deadline, frames);
     for (int32_t i = 0; i < length && !Expired(); ++i) {
-      DomRef window = Call(frames, "item", {i}).ToObject();
-      ThroughFramesCollection(GetObject(window, "document"), depth + 1);
+      DomRef window = CallWithin(deadline, frames, "item", {i}).ToObject();
+      ThroughFramesCollection(GetObjectWithin(deadline, window, "document"), depth + 1, self);
     }
   }
 };
@@ -103,14 +110,16 @@ int32_t DocumentBinding::BindDocument(Engine& engine, WindowHandle window, bool 
   if (!BoundDocument || status != dom_error::kOk) return 0;
 
   DocumentList.clear();
-  FrameWalk walk{engine, deadline, {}};
+  DocumentParents.clear();
+  FrameWalk walk{engine, deadline, {}, {}};
   if (FrameMode == 0) {
-    walk.ThroughFrameElements(document, 0);
+    walk.ThroughFrameElements(document, 0, 0);
   } else {
-    walk.ThroughFramesCollection(document, 0);
+    walk.ThroughFramesCollection(document, 0, 0);
   }
   if (walk.out_of_time) return 0;
   DocumentList = std::move(walk.list);
+  DocumentParents = std::move(walk.parents);
   BoundWindow = window;
   return 1;
 }
@@ -122,8 +131,26 @@ void DocumentBinding::EnsureDocument(Engine& engine, const Deadline& deadline) {
 void DocumentBinding::Clear() {
   BoundDocument.reset();
   DocumentList.clear();
+  DocumentParents.clear();
   FrameMode = 0;
   BoundWindow = 0;
+}
+
+bool OnTopSite(const std::vector<DomRef>& documents, const std::vector<std::size_t>& parents, std::size_t index,
+               const Deadline& deadline) {
+  if (index >= documents.size()) return false;
+  const Text top_site = SiteOf(GetTextWithin(deadline, documents[0], "URL"));
+  // Up the chain of holding documents: each has the top's site, or none of
+  // its own (about:blank, a written frame) and so the site of its holder.
+  // The chain is at most kMaxFrameDepth long; the count guards a list of
+  // parents that does not lead to the top.
+  for (int step = 0; index != 0; ++step) {
+    if (step > kMaxFrameDepth || deadline.Passed()) return false;
+    const Text site = SiteOf(GetTextWithin(deadline, documents[index], "URL"));
+    if (!site.empty() && site != top_site) return false;
+    index = index < parents.size() && parents[index] < index ? parents[index] : 0;
+  }
+  return !deadline.Passed();
 }
 
 DocumentBinding& ProcessDocumentBinding() {

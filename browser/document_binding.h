@@ -9,6 +9,7 @@
 // a wait is pausing cannot pull entries from under it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -24,6 +25,9 @@ class DocumentBinding {
   DomRef BoundDocument;
   // Top document first, then every frame document, depth first.
   std::vector<DomRef> DocumentList;
+  // For each listed document, the index in DocumentList of the document
+  // whose frame holds it (0 for the top document itself).
+  std::vector<std::size_t> DocumentParents;
   // 0: frames through their frame elements; other values: through each
   // window's frames collection.
   int32_t FrameMode = 0;
@@ -51,6 +55,17 @@ class DocumentBinding {
 
 // The one binding the program uses.
 DocumentBinding& ProcessDocumentBinding();
+
+// Whether the index-th of documents lies wholly in the top document's site
+// (documents[0]): it and every document that holds it, following parents
+// (DocumentParents of the same bind), are of the top document's site (by
+// their URL) or have no site of their own. False when any of them belongs
+// to another site, or the deadline passes: a reply or a click never goes
+// into another site's document, nor into a page of the forum that another
+// site's frame holds. A top document without a site of its own (a blank
+// page) has only documents without one beside it.
+bool OnTopSite(const std::vector<DomRef>& documents, const std::vector<std::size_t>& parents, std::size_t index,
+               const Deadline& deadline = {});
 
 // Time-out for asking a document window for its document.
 inline constexpr int32_t kDocumentRequestTimeoutMs = 1000;

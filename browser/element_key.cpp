@@ -121,18 +121,20 @@ ElementKey ParseElementKey(std::string_view key) {
   return result;
 }
 
-bool MatchElement(const DomRef& element, const Text& value, const Text& attribute, int32_t& skip) {
+bool MatchElement(const DomRef& element, const Text& value, const Text& attribute, int32_t& skip,
+                  const Deadline& deadline) {
   if (TrimSpaces(value).empty()) return false;
+  // Every text is asked only while the deadline holds; an empty answer never
+  // equals the value, so a passed deadline matches nothing.
+  auto text = [&](std::string_view name) { return GetTextWithin(deadline, element, name); };
   bool candidate = false;
-  if (!attribute.empty() && TrimSpaces(Call(element, "getAttribute", {attribute}).ToText()) == value) {
+  if (!attribute.empty() &&
+      TrimSpaces(CallWithin(deadline, element, "getAttribute", {attribute}).ToText()) == value) {
     candidate = true;
   } else {
-    candidate = GetText(element, "name") == value || GetText(element, "ID") == value ||
-                GetText(element, "href") == value || FindText(GetText(element, "src"), value) != -1 ||
-                GetText(element, "innerText") == value ||
-                GetText(element, "className") == value ||
-                GetText(element, "alt") == value || GetText(element, "title") == value ||
-                GetText(element, "value") == value;
+    candidate = text("name") == value || text("ID") == value || text("href") == value ||
+                FindText(text("src"), value) != -1 || text("innerText") == value || text("className") == value ||
+                text("alt") == value || text("title") == value || text("value") == value;
   }
   if (!candidate) return false;
   if (skip > 0) {
@@ -142,23 +144,24 @@ bool MatchElement(const DomRef& element, const Text& value, const Text& attribut
   return true;
 }
 
-DomRef DirectLookup(const DomRef& document, const Text& attribute, const Text& value, int32_t skip) {
+DomRef DirectLookup(const DomRef& document, const Text& attribute, const Text& value, int32_t skip,
+                    const Deadline& deadline) {
   if (!document || attribute.empty() || value.empty()) return {};
-  if (attribute == "id" && skip == 0) return Call(document, "getElementById", {value}).ToObject();
+  if (attribute == "id" && skip == 0) return CallWithin(deadline, document, "getElementById", {value}).ToObject();
   if (attribute == "name" && skip == 0) {
-    DomRef named = Call(document, "getElementsByName", {value}).ToObject();
-    const int32_t length = ListLength(named);
+    DomRef named = CallWithin(deadline, document, "getElementsByName", {value}).ToObject();
+    const int32_t length = ListLengthWithin(deadline, named);
     if (length > 1) {
-      for (int32_t i = 0; i < length; ++i) {
-        DomRef item = Call(named, "item", {i}).ToObject();
-        if (item && GetText(item, "name") == value) return item;
+      for (int32_t i = 0; i < length && !deadline.Passed(); ++i) {
+        DomRef item = CallWithin(deadline, named, "item", {i}).ToObject();
+        if (item && GetTextWithin(deadline, item, "name") == value) return item;
       }
     }
-    return Call(named, "namedItem", {value}).ToObject();
+    return CallWithin(deadline, named, "namedItem", {value}).ToObject();
   }
   if (attribute == "classname") {
-    DomRef classed = Call(document, "getElementsByClassName", {value}).ToObject();
-    return Call(classed, "item", {skip}).ToObject();
+    DomRef classed = CallWithin(deadline, document, "getElementsByClassName", {value}).ToObject();
+    return CallWithin(deadline, classed, "item", {skip}).ToObject();
   }
   return {};
 }
@@ -166,24 +169,33 @@ DomRef DirectLookup(const DomRef& document, const Text& attribute, const Text& v
 DomRef ScanTag(const std::vector<DomRef>& documents, std::string_view tag, const ElementKey& key,
                ScanState& state, bool direct_lookup, const ElementFilter& filter) {
   const bool value_usable = !TrimSpaces(key.value).empty();
-  for (const DomRef& document : documents) {
+  const Deadline& deadline = state.deadline;
+  for (std::size_t d = 0; d < documents.size(); ++d) {
+    const DomRef& document = documents[d];
     if (!document) continue;
-    if (state.deadline.Passed()) return {};
+    if (deadline.Passed()) return {};
+    state.found_in = d;
     if (direct_lookup && key.index == 0) {
-      if (DomRef found = DirectLookup(document, key.attribute, key.value, state.skip)) return found;
+      if (DomRef found = DirectLookup(document, key.attribute, key.value, state.skip, deadline)) {
+        return deadline.Passed() ? DomRef() : found;
+      }
     }
-    DomRef tagged = Call(GetObject(GetObject(document, "body"), "all"), "tags", {Text(tag)}).ToObject();
+    DomRef all = GetObjectWithin(deadline, GetObjectWithin(deadline, document, "body"), "all");
+    DomRef tagged = CallWithin(deadline, all, "tags", {Text(tag)}).ToObject();
     if (!tagged) continue;
-    const int32_t length = ListLength(tagged);
+    const int32_t length = ListLengthWithin(deadline, tagged);
     for (int32_t i = 0; i < length; ++i) {
-      if (state.deadline.Passed()) return {};
+      if (deadline.Passed()) return {};
       DomRef element = Call(tagged, "item", {i}).ToObject();
       // A slot the collection cannot deliver holds no element to count.
       if (!element) continue;
       if (filter && !filter(element)) continue;
+      if (deadline.Passed()) return {};
       ++state.count;
       if (state.count == key.index) return element;
-      if (value_usable && MatchElement(element, key.value, key.attribute, state.skip)) return element;
+      if (value_usable && MatchElement(element, key.value, key.attribute, state.skip, deadline)) {
+        return deadline.Passed() ? DomRef() : element;
+      }
     }
   }
   return {};

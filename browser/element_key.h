@@ -37,12 +37,14 @@ ElementKey ParseElementKey(std::string_view key);
 
 // Whether element carries value (in the named attribute, or else in one of
 // the compared texts, tested in a fixed order). A match with skip > 0 lowers
-// skip and answers no.
-bool MatchElement(const DomRef& element, const Text& value, const Text& attribute, int32_t& skip);
+// skip and answers no. Each text is asked only while the deadline holds.
+bool MatchElement(const DomRef& element, const Text& value, const Text& attribute, int32_t& skip,
+                  const Deadline& deadline = {});
 
 // The element the document finds by itself for an "id", "name" or
 // "classname" key; empty for any other attribute name or an empty value.
-DomRef DirectLookup(const DomRef& document, const Text& attribute, const Text& value, int32_t skip);
+DomRef DirectLookup(const DomRef& document, const Text& attribute, const Text& value, int32_t skip,
+                    const Deadline& deadline = {});
 
 // A caller's filter: elements it rejects are neither counted nor matched.
 using ElementFilter = std::function<bool(const DomRef&)>;
@@ -51,8 +53,11 @@ using ElementFilter = std::function<bool(const DomRef&)>;
 struct ScanState {
   int32_t count = 0;
   int32_t skip = 0;
-  // When it passes, the scan gives up and finds nothing.
+  // When it passes, the scan gives up and finds nothing; no call is asked
+  // after it.
   Deadline deadline;
+  // Index among the documents of the one the found element lies in.
+  std::size_t found_in = 0;
 };
 
 // Walks the elements of tag in every document, in order, and returns the

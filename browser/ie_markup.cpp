@@ -68,20 +68,45 @@ void AppendText(const Text& text, Text& out) {
   }
 }
 
-void AppendStartTag(const DomRef& element, const Text& tag, Text& out) {
+// The text being written, and when its writing must stop: once it has
+// grown past kMaxAnswerBytes or the deadline has passed, no further call is
+// asked and the text counts as failed.
+struct Writing {
+  Text& out;
+  const Deadline& deadline;
+  bool over = false;  // what was read and not yet written is past the cap
+  bool Stopped() const { return over || out.size() > kMaxAnswerBytes || deadline.Passed(); }
+  Variant Get(const DomRef& object, std::string_view name) {
+    return Stopped() ? Variant() : GetWithin(deadline, object, name);
+  }
+  Text GetText(const DomRef& object, std::string_view name) { return Get(object, name).ToText(); }
+  DomRef Item(const DomRef& list, int32_t i) {
+    return Stopped() ? DomRef() : CallWithin(deadline, list, "item", {i}).ToObject();
+  }
+};
+
+void AppendStartTag(const DomRef& element, const Text& tag, Writing& w) {
+  Text& out = w.out;
   out += '<';
   out += Upper(tag);
   std::vector<std::pair<Text, Text>> attributes;
-  const DomRef listed = GetObject(element, "attributes");
-  const int32_t count = ListLength(listed);
-  for (int32_t i = 0; i < count; ++i) {
-    const DomRef attribute = Call(listed, "item", {i}).ToObject();
+  std::size_t held = 0;  // characters of the attributes read so far
+  const DomRef listed = w.Get(element, "attributes").ToObject();
+  const int32_t count = w.Stopped() ? 0 : ListLength(listed);
+  for (int32_t i = 0; i < count && !w.Stopped(); ++i) {
+    const DomRef attribute = w.Item(listed, i);
     if (!attribute) continue;
     // IE7's collection lists every attribute an element could have; only
     // those the page gave are written.
-    const Variant specified = Get(attribute, "specified");
+    const Variant specified = w.Get(attribute, "specified");
     if (!specified.IsEmpty() && !specified.ToBoolean()) continue;
-    attributes.emplace_back(Lower(GetText(attribute, "nodeName")), GetText(attribute, "nodeValue"));
+    attributes.emplace_back(Lower(w.GetText(attribute, "nodeName")), w.GetText(attribute, "nodeValue"));
+    held += attributes.back().first.size() + attributes.back().second.size();
+    // Attributes held before they are written count toward the cap too.
+    if (out.size() + held > kMaxAnswerBytes) {
+      w.over = true;
+      return;
+    }
   }
   // The address comes before the target, wherever the page wrote it.
   auto at = [&](std::string_view name) {
@@ -92,14 +117,15 @@ void AppendStartTag(const DomRef& element, const Text& tag, Text& out) {
   if (href != attributes.end() && target != attributes.end() && target < href) std::rotate(target, href, href + 1);
 
   // Form controls show their current state.
-  const Text type = tag == "input" ? Lower(GetText(element, "type")) : Text();
+  const Text type = tag == "input" ? Lower(w.GetText(element, "type")) : Text();
   const bool toggles = type == "checkbox" || type == "radio";
   const bool holds_value = tag == "input" && !toggles && type != "file" && type != "password";
   bool checked_written = false;
   for (const auto& [name, value] : attributes) {
+    if (w.Stopped()) return;
     if (toggles && name == "checked") {
       checked_written = true;
-      if (Get(element, "checked").ToBoolean()) out += " CHECKED";
+      if (w.Get(element, "checked").ToBoolean()) out += " CHECKED";
       continue;
     }
     out += ' ';
@@ -109,38 +135,39 @@ void AppendStartTag(const DomRef& element, const Text& tag, Text& out) {
     }
     out += name;
     out += '=';
-    if (name == "href" || name == "src") AppendValue(GetText(element, name), out);
-    else if (name == "value" && holds_value) AppendValue(GetText(element, "value"), out);
+    if (name == "href" || name == "src") AppendValue(w.GetText(element, name), out);
+    else if (name == "value" && holds_value) AppendValue(w.GetText(element, "value"), out);
     else AppendValue(value, out);
   }
-  if (toggles && !checked_written && Get(element, "checked").ToBoolean()) out += " CHECKED";
+  if (toggles && !checked_written && w.Get(element, "checked").ToBoolean()) out += " CHECKED";
   out += '>';
 }
 
-void AppendNode(const DomRef& node, bool raw_text, int depth, Text& out) {
-  switch (GetInteger(node, "nodeType")) {
+void AppendNode(const DomRef& node, bool raw_text, int depth, Writing& w) {
+  Text& out = w.out;
+  switch (w.Get(node, "nodeType").ToInteger()) {
     case 3: {
-      const Text text = GetText(node, "nodeValue");
+      const Text text = w.GetText(node, "nodeValue");
       if (raw_text) out += text;
       else AppendText(text, out);
       return;
     }
     case 8:
       out += "<!--";
-      out += GetText(node, "nodeValue");
+      out += w.GetText(node, "nodeValue");
       out += "-->";
       return;
     case 1: break;
     default: return;
   }
   if (depth > kMaxDepth) return;
-  const Text tag = Lower(GetText(node, "tagName"));
-  AppendStartTag(node, tag, out);
+  const Text tag = Lower(w.GetText(node, "tagName"));
+  AppendStartTag(node, tag, w);
   if (IsVoid(tag)) return;
-  const DomRef children = GetObject(node, "childNodes");
-  const int32_t count = ListLength(children);
+  const DomRef children = w.Get(node, "childNodes").ToObject();
+  const int32_t count = w.Stopped() ? 0 : ListLength(children);
   const bool raw = tag == "script" || tag == "style";
-  for (int32_t i = 0; i < count; ++i) AppendNode(Call(children, "item", {i}).ToObject(), raw, depth + 1, out);
+  for (int32_t i = 0; i < count && !w.Stopped(); ++i) AppendNode(w.Item(children, i), raw, depth + 1, w);
   out += "</";
   out += Upper(tag);
   out += '>';
@@ -153,14 +180,29 @@ int32_t DocumentModeOf(const DomRef& document) {
   return mode.IsEmpty() ? 7 : static_cast<int32_t>(std::clamp<int64_t>(mode.ToInteger(), 5, 99));
 }
 
-Text Ie7OuterHtml(const DomRef& element) {
+Text Ie7OuterHtml(const DomRef& element, const Deadline& deadline) {
   Text out;
-  if (element) AppendNode(element, false, 0, out);
+  Writing w{out, deadline, false};
+  if (element) AppendNode(element, false, 0, w);
+  if (w.Stopped()) return {};
   return out;
 }
 
-Text OuterHtmlAsIe7(const DomRef& element, int32_t mode) {
-  return mode >= kFirstRebuiltMode ? Ie7OuterHtml(element) : GetText(element, "outerHTML");
+bool AppendOuterHtmlAsIe7(const DomRef& element, int32_t mode, const Deadline& deadline, Text& out) {
+  if (mode >= kFirstRebuiltMode) {
+    Writing w{out, deadline, false};
+    if (element) AppendNode(element, false, 0, w);
+    return !w.Stopped();
+  }
+  if (deadline.Passed()) return false;
+  out += GetText(element, "outerHTML");
+  return out.size() <= kMaxAnswerBytes && !deadline.Passed();
+}
+
+Text OuterHtmlAsIe7(const DomRef& element, int32_t mode, const Deadline& deadline) {
+  Text out;
+  if (!AppendOuterHtmlAsIe7(element, mode, deadline, out)) return {};
+  return out;
 }
 
 }  // namespace brevane

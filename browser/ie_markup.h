@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "browser/dom.h"
+#include "browser/limits.h"
 #include "base/text/text.h"
 
 namespace brevane {
@@ -30,11 +31,18 @@ int32_t DocumentModeOf(const DomRef& document);
 // The element's outer HTML in the IE7 form, written from its nodes
 // (nodeType, tagName, attributes, childNodes, nodeValue and the element's
 // current checked, value, href and src). Elements nested deeper than 256
-// are left out.
-Text Ie7OuterHtml(const DomRef& element);
+// are left out. Empty when the markup grows past kMaxAnswerBytes or the
+// deadline passes: the writing stops there, asking nothing more.
+Text Ie7OuterHtml(const DomRef& element, const Deadline& deadline = {});
 
 // The element's outer HTML as the core reads it from a document in mode:
 // the engine's own below IE8 mode, Ie7OuterHtml from IE8 mode on.
-Text OuterHtmlAsIe7(const DomRef& element, int32_t mode);
+// Empty when longer than kMaxAnswerBytes or past the deadline.
+Text OuterHtmlAsIe7(const DomRef& element, int32_t mode, const Deadline& deadline = {});
+
+// Appends OuterHtmlAsIe7 to out, an answer being assembled; false when out
+// grows past kMaxAnswerBytes with it (no call is asked after that) or the
+// deadline passes, and out is then to be dropped.
+bool AppendOuterHtmlAsIe7(const DomRef& element, int32_t mode, const Deadline& deadline, Text& out);
 
 }  // namespace brevane

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "browser/dom.h"
 #include "browser/pause.h"
@@ -46,5 +48,21 @@ class Deadline {
   Pause* clock_ = nullptr;
   int64_t until_ = 0;
 };
+
+// Late-bound calls asked only while the deadline holds: once it has passed
+// they give the empty result (and record dom_error::kTimeout) without asking
+// the page, so a walk made of them ends at most one call past its deadline.
+Variant GetWithin(const Deadline& deadline, const DomRef& object, std::string_view name,
+                  const std::vector<Variant>& args = {});
+Variant CallWithin(const Deadline& deadline, const DomRef& object, std::string_view name,
+                   const std::vector<Variant>& args = {});
+inline Text GetTextWithin(const Deadline& deadline, const DomRef& object, std::string_view name) {
+  return GetWithin(deadline, object, name).ToText();
+}
+inline DomRef GetObjectWithin(const Deadline& deadline, const DomRef& object, std::string_view name) {
+  return GetWithin(deadline, object, name).ToObject();
+}
+// ListLength, asked only while the deadline holds (0 after it).
+int32_t ListLengthWithin(const Deadline& deadline, const DomRef& collection);
 
 }  // namespace brevane

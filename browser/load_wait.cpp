@@ -39,8 +39,9 @@ int32_t WaitForPage(DocumentBinding& binding, Engine& engine, Pause& pause, Wind
         return 0;
       // The document may appear later (no document window yet, a page
       // between two loads); the limit bounds this retry as well, so the wait
-      // always returns.
-      if (ran_out()) return 0;
+      // always returns. A bind that failed because its own time was up (it
+      // ends no earlier than the wait) has used the wait's time: no retry.
+      if (ran_out() || deadline.Passed()) return 0;
       pause.For(load_wait::kUnboundPollMs);
       continue;
     }
@@ -59,13 +60,20 @@ int32_t WaitForPage(DocumentBinding& binding, Engine& engine, Pause& pause, Wind
   }
 
   // Frame phase: frames that show text must be complete too; an empty frame
-  // (an empty editor, a spacer) never delays the page.
+  // (an empty editor, a spacer) never delays the page. Every call on a
+  // frame is asked only while the limit holds, complete frames with text
+  // included, so hundreds of frames slow to answer end the wait at most one
+  // call past its limit.
   for (std::size_t i = 1; i < documents.size(); ++i) {
     const DomRef& frame = documents[i];
-    if (GetText(GetObject(frame, "body"), "innerText").empty()) continue;
-    while (GetText(frame, "readyState") != "complete") {
-      pause.For(load_wait::kFrameLoadingPollMs);
+    if (ran_out()) return 0;
+    const DomRef body = GetObject(frame, "body");
+    if (ran_out()) return 0;
+    if (GetText(body, "innerText").empty()) continue;
+    for (;;) {
       if (ran_out()) return 0;
+      if (GetText(frame, "readyState") == "complete") break;
+      pause.For(load_wait::kFrameLoadingPollMs);
     }
   }
   return 1;

@@ -23,11 +23,14 @@ Text ReadTableHtml(DocumentBinding& binding, Engine& engine, int32_t n, const De
   int64_t count = 0;
   for (const DomRef& document : documents) {
     if (deadline.Passed()) return {};
-    DomRef tables = Call(GetObject(GetObject(document, "body"), "all"), "tags", {Text("table")}).ToObject();
-    const int32_t length = ListLength(tables);
+    DomRef all = GetObjectWithin(deadline, GetObjectWithin(deadline, document, "body"), "all");
+    DomRef tables = CallWithin(deadline, all, "tags", {Text("table")}).ToObject();
+    const int32_t length = ListLengthWithin(deadline, tables);
+    if (deadline.Passed()) return {};
     if (count + length >= n) {
       int32_t index = static_cast<int32_t>(n - count - 1);
-      return OuterHtmlAsIe7(Call(tables, "item", {index}).ToObject(), DocumentModeOf(document));
+      const int32_t mode = DocumentModeOf(document);
+      return OuterHtmlAsIe7(CallWithin(deadline, tables, "item", {index}).ToObject(), mode, deadline);
     }
     count += length;
   }
@@ -43,62 +46,80 @@ Text ReadFormHtml(DocumentBinding& binding, Engine& engine, const Text& key, int
   state.skip = skip;
   state.deadline = deadline;
   DomRef form = ScanTag(documents, "form", parsed, state, /*direct_lookup=*/true);
+  if (deadline.Passed()) return {};
 
   const int32_t mode = form ? DocumentModeOf(GetObject(form, "document")) : 7;
-  Text outer = OuterHtmlAsIe7(form, mode);
+  Text outer;
+  if (!AppendOuterHtmlAsIe7(form, mode, deadline, outer)) return {};
   Text attributes;
   int32_t open = FindText(outer, "<FORM");
   if (open != -1) {
     int32_t close = FindText(outer, ">", open + 5);
     if (close != -1) attributes = MidText(outer, open + 5, close - (open + 5));
   }
+  outer.clear();
+  // The answer is assembled under one cap, whatever each control holds:
+  // the building stops as soon as it is passed.
   Text result = "<FORM" + attributes + ">\r\n";
   if (form) {
-    const int32_t controls = ListLength(form);
+    const int32_t controls = ListLengthWithin(deadline, form);
     for (int32_t i = 0; i < controls; ++i) {
       if (deadline.Passed()) return {};
-      result += OuterHtmlAsIe7(Call(form, "item", {i}).ToObject(), mode);
+      if (!AppendOuterHtmlAsIe7(CallWithin(deadline, form, "item", {i}).ToObject(), mode, deadline, result)) {
+        return {};
+      }
       result += "\r\n";
     }
   }
   result += "</FORM>";
+  if (result.size() > kMaxAnswerBytes) return {};
   return result;
 }
 
 DomRef FindEditorBody(const std::vector<DomRef>& documents, const Text& key, int32_t skip, bool focus_first,
-                      const Deadline& deadline) {
+                      const Deadline& deadline, std::size_t* found_in) {
   const double position = TextToNumberValue(key);
   if (position > kNumberTolerance) {
     // The p-th editable document: an editable body or an untitled document.
     double counted = 0;
-    for (const DomRef& document : documents) {
+    for (std::size_t d = 0; d < documents.size(); ++d) {
+      const DomRef& document = documents[d];
       if (deadline.Passed()) return nullptr;
-      DomRef body = GetObject(document, "body");
-      if (focus_first) Call(body, "focus");
-      if (GetText(body, "contentEditable") == "true" || GetText(document, "title").empty()) {
+      DomRef body = GetObjectWithin(deadline, document, "body");
+      if (focus_first) CallWithin(deadline, body, "focus");
+      if (deadline.Passed()) return nullptr;
+      if (GetTextWithin(deadline, body, "contentEditable") == "true" ||
+          (!deadline.Passed() && GetText(document, "title").empty())) {
         counted += 1;
-        if (std::fabs(counted - position) < kNumberTolerance) return body;
+        if (std::fabs(counted - position) < kNumberTolerance) {
+          if (found_in) *found_in = d;
+          return deadline.Passed() ? nullptr : body;
+        }
       }
     }
     return nullptr;
   }
   ElementKey parsed = ParseElementKey(key);
   int32_t remaining = skip;
-  for (const DomRef& document : documents) {
+  for (std::size_t d = 0; d < documents.size(); ++d) {
+    const DomRef& document = documents[d];
     if (deadline.Passed()) return nullptr;
-    DomRef body = GetObject(document, "body");
-    if (focus_first) Call(body, "focus");
+    DomRef body = GetObjectWithin(deadline, document, "body");
+    if (focus_first) CallWithin(deadline, body, "focus");
     bool taken = false;
-    if (parsed.attribute == "title" && GetText(document, "title") == parsed.value) {
+    if (parsed.attribute == "title" && GetTextWithin(deadline, document, "title") == parsed.value) {
       if (remaining > 0) {
         --remaining;
       } else {
         taken = true;
       }
     } else {
-      taken = MatchElement(body, parsed.value, parsed.attribute, remaining);
+      taken = MatchElement(body, parsed.value, parsed.attribute, remaining, deadline);
     }
-    if (taken) return body;
+    if (taken) {
+      if (found_in) *found_in = d;
+      return deadline.Passed() ? nullptr : body;
+    }
   }
   return nullptr;
 }
@@ -116,8 +137,12 @@ int32_t FillEditor(DocumentBinding& binding, Engine& engine, const Text& key, co
                    int32_t skip, bool focus_first, const Deadline& deadline) {
   binding.EnsureDocument(engine, deadline);
   const std::vector<DomRef> documents = binding.DocumentList;
-  DomRef editor_body = FindEditorBody(documents, key, skip, focus_first, deadline);
-  if (deadline.Passed()) return 0;
+  const std::vector<std::size_t> parents = binding.DocumentParents;
+  std::size_t found_in = 0;
+  DomRef editor_body = FindEditorBody(documents, key, skip, focus_first, deadline, &found_in);
+  if (deadline.Passed() || !editor_body) return 0;
+  // The reply goes only into a document of the top page's site.
+  if (!OnTopSite(documents, parents, found_in, deadline)) return 0;
   return WriteEditorBody(editor_body, text);
 }
 
@@ -126,9 +151,21 @@ int32_t FillEditorWhenPresent(DocumentBinding& binding, Engine& engine, Pause& p
                               const Deadline& deadline) {
   binding.EnsureDocument(engine, deadline);
   const int64_t start = pause.TickCount();
+  // An editor the key names in a document of another site than the top
+  // page's (or in a page of the forum that another site's frame holds)
+  // stops the fill: nothing is written and the fill fails, so no reply is
+  // sent from there.
+  bool foreign = false;
   auto find = [&](bool focus) {
     const std::vector<DomRef> documents = binding.DocumentList;
-    return FindEditorBody(documents, key, skip, focus, deadline);
+    const std::vector<std::size_t> parents = binding.DocumentParents;
+    std::size_t found_in = 0;
+    DomRef body = FindEditorBody(documents, key, skip, focus, deadline, &found_in);
+    if (body && !OnTopSite(documents, parents, found_in, deadline)) {
+      foreign = true;
+      return DomRef();
+    }
+    return body;
   };
   // Bind the page as it is now: a script may have added or rebuilt frames
   // since the load wait bound it. A bind that fails keeps the last list.
@@ -143,7 +180,7 @@ int32_t FillEditorWhenPresent(DocumentBinding& binding, Engine& engine, Pause& p
   constexpr int32_t kMostChecks = (editor_fill::kWaitLimitMs + editor_fill::kSettleMs) / editor_fill::kSettleCheckMs;
   DomRef body = find(focus_first);
   for (int32_t look = 0; !body; ++look) {
-    if (deadline.Passed() || look > kMostLooks) return 0;
+    if (foreign || deadline.Passed() || look > kMostLooks) return 0;
     if (look > 0) {
       if (pause.TickCount() - start >= editor_fill::kWaitLimitMs) return 0;
       pause.For(editor_fill::kLookPeriodMs);
@@ -168,6 +205,7 @@ int32_t FillEditorWhenPresent(DocumentBinding& binding, Engine& engine, Pause& p
     pause.For(editor_fill::kSettleCheckMs);
     rebind();
     DomRef now = find(false);
+    if (foreign) return 0;
     holds = now && GetText(now, "innerHTML") == written;
     if (holds || !now) continue;
     if (!WriteEditorBody(now, text)) continue;
@@ -182,6 +220,7 @@ int32_t ClickButton(DocumentBinding& binding, Engine& engine, const Text& key, i
                     const Deadline& deadline) {
   binding.EnsureDocument(engine, deadline);
   const std::vector<DomRef> documents = binding.DocumentList;
+  const std::vector<std::size_t> parents = binding.DocumentParents;
   ElementKey parsed = ParseElementKey(key);
   ScanState state;
   state.skip = skip;
@@ -193,6 +232,9 @@ int32_t ClickButton(DocumentBinding& binding, Engine& engine, const Text& key, i
   if (!button && FindText(kButtonTypes, "button") != -1) {
     button = ScanTag(documents, "button", parsed, state, /*direct_lookup=*/false, button_like);
   }
+  // A button in a document of another site than the top page's, or in a
+  // page that another site's frame holds, is not pressed.
+  if (button && !OnTopSite(documents, parents, state.found_in, deadline)) return 0;
   // With nothing found the click goes to the empty object and records its
   // failure, so LastDomErrorText tells why nothing was pressed.
   Call(button, "click");

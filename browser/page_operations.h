@@ -18,7 +18,9 @@ namespace brevane {
 inline constexpr std::string_view kButtonTypes = "button|submit|reset";
 
 // Outer HTML of the n-th table counted across the documents; empty when
-// there are fewer than n tables.
+// there are fewer than n tables. ReadTableHtml and ReadFormHtml assemble at
+// most kMaxAnswerBytes: a longer answer is empty, its building stopped
+// when it passed the cap.
 Text ReadTableHtml(DocumentBinding& binding, Engine& engine, int32_t n, const Deadline& deadline = {});
 
 // "<FORM" + the form's start-tag attributes + ">" CRLF, the outer HTML of
@@ -28,14 +30,17 @@ Text ReadFormHtml(DocumentBinding& binding, Engine& engine, const Text& key, int
                   const Deadline& deadline = {});
 
 // Writes text, unescaped, as the inner HTML of the body of the editable
-// document the key names; 1 when the write succeeded.
+// document the key names; 1 when the write succeeded. The count runs over
+// every document, but an editor in a document that does not lie wholly in
+// the top page's site (OnTopSite) is not written: 0.
 int32_t FillEditor(DocumentBinding& binding, Engine& engine, const Text& key, const Text& text,
                    int32_t skip = 0, bool focus_first = false, const Deadline& deadline = {});
 
 // The body of the editable document the key names among documents; empty
-// when none qualifies. WriteEditorBody writes text as its inner HTML.
+// when none qualifies; *found_in (when given) is that document's index.
+// WriteEditorBody writes text as its inner HTML.
 DomRef FindEditorBody(const std::vector<DomRef>& documents, const Text& key, int32_t skip, bool focus_first,
-                      const Deadline& deadline);
+                      const Deadline& deadline, std::size_t* found_in = nullptr);
 int32_t WriteEditorBody(const DomRef& editor_body, const Text& text);
 
 namespace editor_fill {
@@ -66,7 +71,8 @@ int32_t FillEditorWhenPresent(DocumentBinding& binding, Engine& engine, Pause& p
                               const Deadline& deadline = {});
 
 // Clicks the button-like element the key names, counting qualifying inputs
-// first and button elements after them; 1 when found and clicked cleanly.
+// first and button elements after them; 1 when found and clicked cleanly,
+// 0 without a click when it lies outside the top page's site (OnTopSite).
 int32_t ClickButton(DocumentBinding& binding, Engine& engine, const Text& key, int32_t skip = 0,
                     const Deadline& deadline = {});
 
