@@ -54,5 +54,24 @@ TEST(AddressTest, RelativeReferencesResolveAgainstThePage) {
   EXPECT_EQ(ResolveAddress("about:blank", "a.htm"), "a.htm");
 }
 
+TEST(AddressTest, SiteIsSchemeAndRegistrableDomain) {
+  const struct {
+    const char* address;
+    const char* site;
+  } cases[] = {
+      {"http://bbs.Example.com:8080/t?1", "http://example.com"},
+      {"https://a.b.example.com.cn/", "https://example.com.cn"},
+      {"http://www.forum.co.uk", "http://forum.co.uk"},
+      {"http://127.0.0.1:81/post", "http://127.0.0.1"},
+      {"http://127.0.0.1@127.0.0.2/ad", "http://127.0.0.2"},
+      {"http://127.0.0.2\\@127.0.0.1/ad", "http://127.0.0.2"},
+      {"http://[::1]:80/", "http://[::1]"},
+      {"http://localhost/", "http://localhost"},
+      {"about:blank", ""},
+      {"editor.html", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SiteOf(c.address), c.site) << c.address;
+}
+
 }  // namespace
 }  // namespace brevane
