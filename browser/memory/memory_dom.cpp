@@ -227,14 +227,24 @@ ElementPtr Element::EnclosingForm() const {
 }
 
 std::vector<ElementPtr> Element::FormControls() const {
+  // A control with a form attribute belongs to the form of that id wherever
+  // it stands, and to no other; one without belongs to the form around it.
+  // The form lists its controls in document order (HTML Living Standard,
+  // "Association of controls and forms" and HTMLFormElement.elements, as
+  // WebKit lists them).
+  const Element* root = this;
+  for (ElementPtr up = parent(); up; up = up->parent()) root = up.get();
+  const std::optional<Text> id = Attribute("id");
   std::vector<ElementPtr> all;
-  CollectDescendants(all);
+  root->CollectDescendants(all);
   std::vector<ElementPtr> controls;
   for (const ElementPtr& element : all) {
     const std::string& tag = element->tag_;
     bool listed = OneOf(tag, {"button", "select", "textarea", "fieldset", "object"}) ||
                   (tag == "input" && element->Type() != "image");
-    if (listed) controls.push_back(element);
+    if (!listed) continue;
+    const std::optional<Text> owner = element->Attribute("form");
+    if (owner ? (id && *owner == *id) : element->EnclosingForm().get() == this) controls.push_back(element);
   }
   return controls;
 }

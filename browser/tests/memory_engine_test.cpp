@@ -134,6 +134,12 @@ TEST_F(MemoryEngineTest, FormListsItsControlsWithoutImageInputs) {
   EXPECT_EQ(GetText(Call(form, "item", {int32_t{1}}).ToObject(), "outerHTML"), "<TEXTAREA name=t>x</TEXTAREA>");
   EXPECT_TRUE(Call(form, "item", {int32_t{3}}).IsEmpty());
   EXPECT_EQ(GetText(Call(form, "item", {int32_t{2}}).ToObject(), "type"), "submit");
+
+  // form= binds a control to the form of that id, wherever either stands.
+  ShowAndBind("<input id=a form=f><form id=f><input id=away form=g><input id=in></form><input id=b form=f>");
+  form = Call(binding.BoundDocument, "getElementById", {Text("f")}).ToObject();
+  EXPECT_EQ(GetInteger(form, "length"), 3);
+  EXPECT_EQ(GetText(Call(form, "item", {int32_t{1}}).ToObject(), "id"), "in");
 }
 
 TEST_F(MemoryEngineTest, ClicksAreRecordedAndSubmitsObserved) {
