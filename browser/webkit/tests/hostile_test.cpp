@@ -151,10 +151,11 @@ std::vector<Hostile> Rows() {
          for (std::size_t i = 2; i < 5; ++i) EXPECT_EQ(GetUtf8(binding.DocumentList[i], "URL"), "about:blank") << i;
          EXPECT_EQ(webkit_web_view_get_uri(H().view()), page);
        }},
-      // Frames that come and go while the web process module looks through
-      // every frame of the page for one it cannot otherwise find (a walk
-      // the frames' own making must not disturb; worth running on an
-      // AddressSanitizer build).
+      // Frames whose window objects the web process module's walk through
+      // the page's frames makes, far more than its list has room for, while
+      // others come and go (a walk the frames' own making must not disturb:
+      // on an AddressSanitizer build a module that walks the list itself
+      // reads freed memory and its web process ends).
       {"FramesMadeWhileReached", "frames.frame.js", "", "", false, {}},
       // Far past the ceiling in one task of the page's main thread.
       {"OneTaskAllocatesGigabytes", "allocate.frame.js", "", "", true, {}},
