@@ -134,11 +134,33 @@ void PrepareWebView(WebKitWebView* view) {
   // forum sends: the context keeps no cache of remote resources.
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   WebKitBridge::For(view);
+  KeepPagesOffThePrimarySelection();
   SilenceScriptDialogs(view);
   RefuseDownloads(view);
   RefuseWhatShowsAWindow(view);
   RefuseOtherSchemes(view);
   RefuseInvalidCertificates(view);
+}
+
+void KeepPagesOffThePrimarySelection() {
+  // WebKit puts every selection of a page into the primary selection, one a
+  // script makes as much as one the user makes, with no setting to stop it.
+  // It writes the selection as plain data, with no owner object, while the
+  // program's own edit boxes write theirs with the box as owner. So when the
+  // primary selection passes to this process without an owner, it is a
+  // page's, and it is dropped at once: no other program pastes what a page
+  // chose. What the program's edit boxes select stays theirs.
+  static const bool watching = [] {
+    g_signal_connect(gtk_clipboard_get(GDK_SELECTION_PRIMARY), "owner-change",
+                     G_CALLBACK(+[](GtkClipboard* primary, GdkEvent*, gpointer) {
+                       if (gdk_selection_owner_get(GDK_SELECTION_PRIMARY) != nullptr &&
+                           gtk_clipboard_get_owner(primary) == nullptr)
+                         gtk_clipboard_clear(primary);
+                     }),
+                     nullptr);
+    return true;
+  }();
+  (void)watching;
 }
 
 void RefuseInvalidCertificates(WebKitWebView* view) {

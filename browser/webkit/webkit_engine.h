@@ -114,6 +114,11 @@ WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling = {});
 // refused, as below.
 void PrepareWebView(WebKitWebView* view);
 
+// No page writes the primary selection: what WebKit puts there from a
+// page's selection is dropped as it arrives (once for the process, whatever
+// the number of views); the program's edit boxes keep theirs.
+void KeepPagesOffThePrimarySelection();
+
 // The folder of the web process module: lib/brevane/web-extensions beside
 // an installed program's bin folder, else the build tree's; empty when
 // neither holds it (frames of other origins then read as out of reach).

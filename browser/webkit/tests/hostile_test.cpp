@@ -151,10 +151,11 @@ std::vector<Hostile> Rows() {
          for (std::size_t i = 2; i < 5; ++i) EXPECT_EQ(GetUtf8(binding.DocumentList[i], "URL"), "about:blank") << i;
          EXPECT_EQ(webkit_web_view_get_uri(H().view()), page);
        }},
-      // Frames that come and go while the web process module looks through
-      // every frame of the page for one it cannot otherwise find (a walk
-      // the frames' own making must not disturb; worth running on an
-      // AddressSanitizer build).
+      // Frames whose window objects the web process module's walk through
+      // the page's frames makes, far more than its list has room for, while
+      // others come and go (a walk the frames' own making must not disturb:
+      // on an AddressSanitizer build a module that walks the list itself
+      // reads freed memory and its web process ends).
       {"FramesMadeWhileReached", "frames.frame.js", "", "", false, {}},
       // Far past the ceiling in one task of the page's main thread.
       {"OneTaskAllocatesGigabytes", "allocate.frame.js", "", "", true, {}},
@@ -171,14 +172,29 @@ std::vector<Hostile> Rows() {
                    "<INPUT name=elements><INPUT name=localName></FORM></TD></TR></TBODY></TABLE>");
        }},
       // What only a user's click allows (writing the clipboard, opening a
-      // picker) does not follow from the program's click. (The primary
-      // selection is not checked: WebKitGTK sets it from any selection a
-      // script makes, click or none.)
+      // picker) does not follow from the program's click; the primary
+      // selection, which WebKit fills from any selection a page makes, click
+      // or none, is the program's edit boxes' alone.
       {"ActivationOfTheProgramsClick", "activation.frame.js", "activation.top.js", "", false,
        [](DocumentBrowser& browser, const DocumentBinding& binding, const std::string&) {
          gchar* held = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
          EXPECT_EQ(held ? std::string(held) : std::string(), "") << "the page wrote the clipboard";
          g_free(held);
+         auto primary = [] {
+           gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_PRIMARY));
+           std::string got = text ? text : "";
+           g_free(text);
+           return got;
+         };
+         EXPECT_EQ(primary(), "") << "the page wrote the primary selection";
+         GtkWidget* box = gtk_offscreen_window_new();
+         GtkWidget* entry = gtk_entry_new();
+         gtk_container_add(GTK_CONTAINER(box), entry);
+         gtk_widget_show_all(box);
+         gtk_entry_set_text(GTK_ENTRY(entry), "the user's words");
+         gtk_editable_select_region(GTK_EDITABLE(entry), 4, 10);
+         EXPECT_EQ(primary(), "user's") << "an edit box lost its selection";
+         gtk_widget_destroy(box);
          // A click on the forum page's own button: its picker stays shut.
          EXPECT_EQ(browser.ClickButton("id==pick"), 1);
          const DomRef body = GetObject(binding.DocumentList[0], "body");
