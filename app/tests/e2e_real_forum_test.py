@@ -23,6 +23,7 @@ import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import START_BUTTON, STOP_BUTTON, Program, wait_for  # noqa: E402
+from e2e_test import build_program  # noqa: E402
 
 REPLIES = ["第一条回复<b>粗体</b>", "第二条回复"]
 BOARDS = ["424021", "424022"]
@@ -57,28 +58,12 @@ class HttpsForum:
         self.proc.wait()
 
 
-def build_program(build_dir, template, forum):
-    """The test program pointed at the forum over HTTPS, accepting its
-    certificate."""
-    target = os.path.join(build_dir, "e2e", "e2e_endpoints.cpp")
-    with open(template, encoding="utf-8") as f:
-        text = (f.read().replace("@DEMO_PORT@", str(forum.port)).replace("@DEMO_SCHEME@", "https")
-                .replace("@DEMO_CERTIFICATE@", forum.certificate.replace("\\", "\\\\").replace('"', '\\"')))
-    old = open(target, encoding="utf-8").read() if os.path.exists(target) else None
-    if old != text:
-        with open(target, "w", encoding="utf-8") as f:
-            f.write(text)
-    subprocess.run(["cmake", "--build", build_dir, "--target", "brevane_e2e"], check=True,
-                   stdout=subprocess.DEVNULL)
-    return os.path.join(build_dir, "app", "brevane_e2e")
-
-
 def main():
     build_dir, template, forum_script = sys.argv[1:4]
     forum = HttpsForum(forum_script)
     program = None
     try:
-        executable = build_program(build_dir, template, forum)
+        executable = build_program(build_dir, template, forum.port, forum.certificate)
         with tempfile.TemporaryDirectory() as scratch:
             program = Program(executable, scratch)
             with open(os.path.join(scratch, "版块.ini"), "wb") as f:

@@ -44,10 +44,15 @@ class Forum:
         self.proc.wait()
 
 
-def build_program(build_dir, template, port):
+def build_program(build_dir, template, port, certificate=None):
+    """The test program pointed at the forum on the port: over plain HTTP,
+    or over HTTPS accepting the forum's certificate when one is named."""
     target = os.path.join(build_dir, "e2e", "e2e_endpoints.cpp")
     with open(template, encoding="utf-8") as f:
         text = f.read().replace("@DEMO_PORT@", str(port))
+    if certificate:
+        text = (text.replace("@DEMO_SCHEME@", "https")
+                .replace("@DEMO_CERTIFICATE@", certificate.replace("\\", "\\\\").replace('"', '\\"')))
     old = open(target, encoding="utf-8").read() if os.path.exists(target) else None
     if old != text:
         with open(target, "w", encoding="utf-8") as f:
