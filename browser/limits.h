@@ -31,6 +31,10 @@ inline constexpr std::size_t kMaxAnswerBytes = 2 * kMaxAnswerCharacters;
 // The time one read, fill or click may take over the page: the load wait's
 // own limit.
 inline constexpr int32_t kReadLimitMs = 20000;
+// The time one call into a page may take before the page counts as stopped:
+// later calls to it fail at once, so a page that answers slowly costs one
+// such call, not one per member the program reads.
+inline constexpr int32_t kPageCallLimitMs = 2000;
 
 // The length of a collection, or 0 when it is above kMaxListLength (or not
 // a length at all).

@@ -1,6 +1,7 @@
 #include "browser/mshtml/mshtml_engine.h"
 
 #include "base/text/wide.h"
+#include "browser/limits.h"
 
 #include <exdisp.h>
 #include <exdispid.h>
@@ -56,8 +57,8 @@ com::Ref<IWebBrowser2> BrowserServiceOf(IDispatch* window) {
 
 // The control showing a top document: its parentWindow's browser service,
 // or empty.
-com::Ref<IWebBrowser2> ControlOf(IDispatch* document) {
-  DispatchObject object(document);
+com::Ref<IWebBrowser2> ControlOf(IDispatch* document, std::shared_ptr<PageCalls> calls) {
+  DispatchObject object(document, std::move(calls));
   Variant window;
   if (object.Invoke("parentWindow", InvokeKind::kPropertyGet, {}, &window) != dom_error::kOk) return {};
   auto* own = dynamic_cast<DispatchObject*>(window.ToObject().get());
@@ -66,9 +67,10 @@ com::Ref<IWebBrowser2> ControlOf(IDispatch* document) {
 
 }  // namespace
 
-DispatchObject::DispatchObject(IDispatch* dispatch, IWebBrowser2* control,
+DispatchObject::DispatchObject(IDispatch* dispatch, std::shared_ptr<PageCalls> calls, IWebBrowser2* control,
                                std::shared_ptr<const bool> navigation_pending)
     : dispatch_(com::Ref<IDispatch>::Share(dispatch)),
+      calls_(std::move(calls)),
       control_(com::Ref<IWebBrowser2>::Share(control)),
       navigation_pending_(std::move(navigation_pending)) {}
 
@@ -152,11 +154,22 @@ bool HeadingElsewhere(IWebBrowser2* control) {
 int32_t DispatchObject::Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
                                Variant* result) {
   if (!dispatch_) return dom_error::kNoObject;
+  if (calls_ && calls_->stopped) return dom_error::kFail;
   if (kind == InvokeKind::kPropertyGet && control_ && IsReadyState(name) &&
       ((navigation_pending_ && *navigation_pending_) || HeadingElsewhere(control_.get()))) {
     if (result) *result = Variant("loading");
     return dom_error::kOk;
   }
+  const int64_t began = calls_ ? calls_->now() : 0;
+  // Name lookup and call both run in the page's process and may run its
+  // script: both count.
+  struct Timed {
+    PageCalls* calls;
+    int64_t began;
+    ~Timed() {
+      if (calls && calls->now() - began > kPageCallLimitMs) calls->stopped = true;
+    }
+  } timed{calls_.get(), began};
   std::wstring wide_name = ToWide(name);
   LPOLESTR names[] = {wide_name.data()};
   DISPID id = DISPID_UNKNOWN;
@@ -179,7 +192,7 @@ int32_t DispatchObject::Invoke(std::string_view name, InvokeKind kind, const std
   UINT bad_argument = 0;
   hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, InvokeFlags(kind), &params, out.get(), exception.get(),
                          &bad_argument);
-  if (SUCCEEDED(hr) && result) *result = FromVariant(*out);
+  if (SUCCEEDED(hr) && result) *result = FromVariant(*out, calls_);
   return SUCCEEDED(hr) ? dom_error::kOk : static_cast<int32_t>(hr);
 }
 
@@ -231,7 +244,9 @@ void ToVariant(const Variant& in, VARIANT* out) {
   });
 }
 
-Variant FromVariant(const VARIANT& in) {
+Variant FromVariant(const VARIANT& in) { return FromVariant(in, nullptr); }
+
+Variant FromVariant(const VARIANT& in, const std::shared_ptr<PageCalls>& calls) {
   switch (in.vt) {
     case VT_EMPTY:
     case VT_NULL: return Variant();
@@ -248,9 +263,9 @@ Variant FromVariant(const VARIANT& in) {
     case VT_R8: return Variant(in.dblVal);
     case VT_BOOL: return Variant(in.boolVal != VARIANT_FALSE);
     case VT_BSTR: return Variant(FromWide(in.bstrVal, in.bstrVal ? SysStringLen(in.bstrVal) : 0));
-    case VT_DISPATCH: return Variant(WrapDispatch(in.pdispVal));
+    case VT_DISPATCH: return Variant(WrapDispatch(in.pdispVal, calls));
     case VT_UNKNOWN:
-      return Variant(WrapDispatch(com::Ref<IUnknown>::Share(in.punkVal).As<IDispatch>(IID_IDispatch).get()));
+      return Variant(WrapDispatch(com::Ref<IUnknown>::Share(in.punkVal).As<IDispatch>(IID_IDispatch).get(), calls));
     default: {
       com::Variant text;
       if (FAILED(VariantChangeType(text.get(), const_cast<VARIANT*>(&in), 0, VT_BSTR))) return Variant();
@@ -259,10 +274,13 @@ Variant FromVariant(const VARIANT& in) {
   }
 }
 
-DomRef WrapDispatch(IDispatch* dispatch) {
+DomRef WrapDispatch(IDispatch* dispatch, std::shared_ptr<PageCalls> calls) {
   if (dispatch == nullptr) return nullptr;
-  return std::make_shared<DispatchObject>(dispatch);
+  return std::make_shared<DispatchObject>(dispatch, std::move(calls));
 }
+
+MshtmlEngine::MshtmlEngine(std::function<int64_t()> now)
+    : now_(now ? std::move(now) : [] { return static_cast<int64_t>(GetTickCount64()); }) {}
 
 bool MshtmlEngine::IsWindow(WindowHandle window) { return window != 0 && ::IsWindow(ToHwnd(window)) != FALSE; }
 
@@ -298,10 +316,18 @@ DomRef MshtmlEngine::TopDocument(WindowHandle document_window, int32_t timeout_m
   // window's browser service.
   DomRef result;
   if (document) {
-    const com::Ref<IWebBrowser2> control = ControlOf(document.get());
+    // The same document asked for again keeps its page's account; another
+    // one starts afresh.
+    const auto identity = com::Ref<IHTMLDocument>::Share(document.get()).As<IUnknown>(IID_IUnknown);
+    if (!page_calls_ || !identity || identity.get() != page_.get()) {
+      page_ = identity;
+      page_calls_ = std::make_shared<PageCalls>();
+      page_calls_->now = now_;
+    }
+    const com::Ref<IWebBrowser2> control = ControlOf(document.get(), page_calls_);
     Watch(control.get());
     const bool watched = control && SameObject(control.get(), watched_.get());
-    result = std::make_shared<DispatchObject>(document.get(), control.get(),
+    result = std::make_shared<DispatchObject>(document.get(), page_calls_, control.get(),
                                               watched ? navigation_pending_ : nullptr);
   }
   if (status) *status = hr == S_OK && result ? dom_error::kOk : static_cast<int32_t>(FAILED(hr) ? hr : E_FAIL);
@@ -314,7 +340,8 @@ DomRef MshtmlEngine::FrameDocument(const DomRef& content_window) {
   com::Ref<IWebBrowser2> browser = BrowserServiceOf(window->dispatch());
   com::Ref<IDispatch> document;
   if (!browser || FAILED(browser->get_Document(document.Receive()))) return nullptr;
-  return WrapDispatch(document.get());
+  // A frame's document counts toward the page that holds it.
+  return WrapDispatch(document.get(), window->calls());
 }
 
 MshtmlEngine::~MshtmlEngine() { Unwatch(); }

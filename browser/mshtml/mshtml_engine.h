@@ -9,6 +9,8 @@
 #include <oaidl.h>
 #include <ocidl.h>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "base/win32/com.h"
@@ -17,6 +19,20 @@
 struct IWebBrowser2;
 
 namespace brevane::mshtml {
+
+// The calls into one page (its top document, its frames and every object
+// read from them). A call into MSHTML is a synchronous IDispatch call on the
+// window thread, and from IE8 mode a page can put getters of its own on the
+// objects and prototypes the program reads; nothing can end such a call from
+// outside. So once one call has taken longer than kPageCallLimitMs, every
+// later call to the page fails at once without reaching it: a page that
+// answers slowly costs one slow call, and the load wait, the reads, the fill
+// and the click then end as they do for a page that gives nothing. The next
+// page the control shows gets a fresh account.
+struct PageCalls {
+  std::function<int64_t()> now;  // milliseconds
+  bool stopped = false;
+};
 
 // A document object of the engine: holds one reference to its IDispatch.
 // A top document also holds the control that shows it: while the control
@@ -27,16 +43,18 @@ namespace brevane::mshtml {
 class DispatchObject final : public DomObject {
  public:
   // Takes new references.
-  explicit DispatchObject(IDispatch* dispatch, IWebBrowser2* control = nullptr,
-                          std::shared_ptr<const bool> navigation_pending = nullptr);
+  explicit DispatchObject(IDispatch* dispatch, std::shared_ptr<PageCalls> calls = nullptr,
+                          IWebBrowser2* control = nullptr, std::shared_ptr<const bool> navigation_pending = nullptr);
 
   int32_t Invoke(std::string_view name, InvokeKind kind, const std::vector<Variant>& args,
                  Variant* result) override;
 
   IDispatch* dispatch() const { return dispatch_.get(); }
+  const std::shared_ptr<PageCalls>& calls() const { return calls_; }
 
  private:
   com::Ref<IDispatch> dispatch_;
+  std::shared_ptr<PageCalls> calls_;
   com::Ref<IWebBrowser2> control_;
   std::shared_ptr<const bool> navigation_pending_;
 };
@@ -50,9 +68,12 @@ void ToVariant(const Variant& in, VARIANT* out, IDispatch* (*dispatch_of)(const 
 // A VARIANT as a Variant; types without a counterpart are converted to text
 // where the system can, or give the empty value.
 Variant FromVariant(const VARIANT& in);
+// The same with the objects in it counted toward calls.
+Variant FromVariant(const VARIANT& in, const std::shared_ptr<PageCalls>& calls);
 
-// A DomRef over an IDispatch (empty for null).
-DomRef WrapDispatch(IDispatch* dispatch);
+// A DomRef over an IDispatch (empty for null), its calls counted in calls
+// (none when null).
+DomRef WrapDispatch(IDispatch* dispatch, std::shared_ptr<PageCalls> calls = nullptr);
 
 // The engine watches the events (DWebBrowserEvents2) of the control that
 // shows the top documents it is asked for: a navigation of the control's
@@ -65,7 +86,9 @@ DomRef WrapDispatch(IDispatch* dispatch);
 // are the only sign that the document shown is about to go.
 class MshtmlEngine final : public Engine {
  public:
-  MshtmlEngine() = default;
+  // now: the clock calls into a page are timed on (milliseconds); the
+  // system's tick count when empty.
+  explicit MshtmlEngine(std::function<int64_t()> now = {});
   ~MshtmlEngine() override;
   MshtmlEngine(const MshtmlEngine&) = delete;
   MshtmlEngine& operator=(const MshtmlEngine&) = delete;
@@ -86,6 +109,11 @@ class MshtmlEngine final : public Engine {
   com::Ref<IConnectionPoint> watch_point_;
   DWORD watch_cookie_ = 0;
   std::shared_ptr<bool> navigation_pending_ = std::make_shared<bool>(false);
+  std::function<int64_t()> now_;
+  // The top document last handed out (its identity) and the account of
+  // calls into its page.
+  com::Ref<IUnknown> page_;
+  std::shared_ptr<PageCalls> page_calls_;
 };
 
 }  // namespace brevane::mshtml

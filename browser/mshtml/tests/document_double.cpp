@@ -444,12 +444,24 @@ com::Ref<WebBrowserDouble> TopControl(const std::shared_ptr<memory::MemoryWindow
   return control;
 }
 
+// The live COM object of each in-memory object: one object is handed out
+// as one COM object as long as a reference to it is held, as COM's identity
+// rule asks and as MSHTML keeps it (Wine's dlls/mshtml/tests/dom.c compares
+// elements read twice with iface_cmp). Objects belong to one thread.
+std::map<const DomObject*, DispatchDouble*>& LiveDoubles() {
+  thread_local std::map<const DomObject*, DispatchDouble*> live;
+  return live;
+}
+
 class DispatchDouble final : public com::Object<DispatchDouble, IHTMLDocument, IServiceProvider, IMarshal> {
  public:
   explicit DispatchDouble(DomRef object)
       : object_(std::move(object)),
         is_document_(std::dynamic_pointer_cast<memory::MemoryDocument>(object_) != nullptr),
-        window_(std::dynamic_pointer_cast<memory::MemoryWindow>(object_)) {}
+        window_(std::dynamic_pointer_cast<memory::MemoryWindow>(object_)) {
+    LiveDoubles()[object_.get()] = this;
+  }
+  ~DispatchDouble() { LiveDoubles().erase(object_.get()); }
 
   const DomRef& object() const { return object_; }
 
@@ -582,6 +594,11 @@ void RegisterWindowClasses() {
 
 IDispatch* NewDispatchDouble(const DomRef& object) {
   if (!object) return nullptr;
+  const auto live = LiveDoubles().find(object.get());
+  if (live != LiveDoubles().end()) {
+    live->second->AddRef();
+    return static_cast<IHTMLDocument*>(live->second);
+  }
   return static_cast<IHTMLDocument*>(new DispatchDouble(object));
 }
 

@@ -20,6 +20,7 @@
 
 #include "browser/document_browser.h"
 #include "browser/late_binding.h"
+#include "browser/limits.h"
 #include "browser/mshtml/mshtml_engine.h"
 #include "base/text/charset.h"
 #include "testing/virtual_clock.h"
@@ -341,6 +342,46 @@ TEST(DocumentDouble, TheEngineReadsTheTopFramesNavigationAsLoading) {
     double_.FireControlEvent(e.event, e.top);
     EXPECT_EQ(GetText(document, "readyState"), e.reads) << e.event << (e.top ? " (top)" : " (frame)");
   }
+}
+
+// A call into MSHTML cannot be ended from outside (a synchronous IDispatch
+// call on the window thread, which from IE8 mode may run a getter the page
+// put on the object: Microsoft's Object.defineProperty reference gives IE8
+// standards mode accessors on DOM objects, and every mode after it on all
+// objects):
+// one call slower than the limit stops the page, so later calls to it, to
+// its frames and to every object read from it fail at once without reaching
+// it, while the next page the control shows is called again.
+TEST(DocumentDouble, APageThatAnswersSlowlyCostsOneCall) {
+  struct Run run;
+  DocumentDouble double_(run.pages);
+  DoubleBrowserControl control(run.navigator, double_);
+  int64_t now = 0, step = 0;  // every reading of the clock moves it by step
+  MshtmlEngine engine([&] { return now += step; });
+  run.pages.Serve("http://bbs/slow", "<title>s</title><table><tr><td>x</td></tr></table>", {});
+  run.pages.Serve("http://bbs/next", "<title>n</title>", {});
+  const auto top = [&] {
+    return engine.TopDocument(reinterpret_cast<WindowHandle>(double_.document_window()), 1000, nullptr);
+  };
+  control.Navigate("http://bbs/slow");
+  const DomRef document = top();
+  ASSERT_TRUE(document);
+  const DomRef body = GetObject(document, "body");
+  ASSERT_TRUE(body);
+  step = kPageCallLimitMs;  // a call's two readings: just within the limit
+  EXPECT_EQ(GetText(document, "title"), "s");
+  step = kPageCallLimitMs + 500;  // past it: the call still answers...
+  EXPECT_EQ(GetText(document, "title"), "s");
+  step = 0;
+  const int requests = double_.requests();
+  // ...and then the page is not called again, by any of its objects, nor
+  // when its document is asked for anew.
+  EXPECT_TRUE(GetText(document, "title").empty());
+  EXPECT_TRUE(GetObject(body, "all") == nullptr);
+  EXPECT_TRUE(GetText(top(), "title").empty());
+  EXPECT_EQ(double_.requests(), requests + 1);
+  control.Navigate("http://bbs/next");
+  EXPECT_EQ(GetText(top(), "title"), "n");
 }
 
 TEST(DocumentDouble, AWindowWithoutAPageGivesNoDocument) {

@@ -119,6 +119,27 @@ TEST(RealControl, RecordsWhatOnlyWindowsShows) {
          online ? visit_twice("/online/board.htm", "") : std::string("Offline could not be cleared"));
   if (web_browser) web_browser->put_Offline(VARIANT_TRUE);
 
+  // A getter of the page's own on a member the program reads, busy 3 s:
+  // whether the engine's call reaches it, what the call gives, how long it
+  // holds, and whether the next call to the page is refused at once.
+  server.AddPage("/getter/page.htm",
+                 "<!DOCTYPE html><html><head><meta http-equiv=X-UA-Compatible content=\"IE=edge\"><title>t</title>"
+                 "<script>Object.defineProperty(document, 'title', {get: function () {"
+                 " var t = new Date().getTime(); while (new Date().getTime() - t < 3000) {}"
+                 " return 'page getter'; }});</script></head><body></body></html>");
+  browser.NavigateBrowser(host->Origin() + "/getter/page.htm");
+  browser.WaitForPage(control, 10000);
+  const std::vector<DomRef>& bound = host->Binding().DocumentList;
+  if (!bound.empty()) {
+    const ULONGLONG began = GetTickCount64();
+    const std::string first = GetText(bound.front(), "title");
+    const ULONGLONG held = GetTickCount64() - began;
+    const std::string again = GetText(bound.front(), "title");
+    Record("page getter on title, 3 s busy", "reads \"" + first + "\" after " + std::to_string(held) +
+                                                 " ms; the next read gives \"" + again + "\" after " +
+                                                 std::to_string(GetTickCount64() - began - held) + " ms");
+  }
+
   // The document mode of each fixture's entry page.
   const std::string root = FixturesFolder() + "/pages";
   for (const std::string& name : ListFixtures(root)) {
