@@ -38,8 +38,11 @@ bool IsBoolean(std::string_view name) {
 }
 
 // Plain words (letters, digits, - _ .) stay bare; anything else is quoted,
-// with only the quote itself escaped, so an address read from the markup is
-// the address the page links to.
+// with the quote and "&" escaped as the double's IE7 form and WebKit's
+// writer escape them. No IE document says which form IE7-mode outerHTML
+// takes (the real-control record of the Windows kit prints it); the
+// program reads a thread address right under either, since it undoes
+// "&amp;" in the address it cuts.
 void AppendValue(const Text& value, Text& out) {
   const bool plain = !value.empty() && std::all_of(value.begin(), value.end(), [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
@@ -52,6 +55,7 @@ void AppendValue(const Text& value, Text& out) {
   out += '"';
   for (char c : value) {
     if (c == '"') out += "&quot;";
+    else if (c == '&') out += "&amp;";
     else out += c;
   }
   out += '"';

@@ -48,6 +48,21 @@ int32_t FindAddressStartBackward(const Text& html, int32_t start) {
                   FindTextBackward(html, gbk::kSecureAddressStart, start));
 }
 
+// An address cut from markup as the address it stands for: a writer of
+// markup escapes "&" in attribute values as "&amp;", and a thread address
+// with more than one query parameter is only the right address with it
+// undone. Nothing else in an address is escaped by the writers.
+Text AddressFromMarkup(const Text& cut) {
+  constexpr std::string_view kEscaped = "&amp;";
+  Text address;
+  address.reserve(cut.size());
+  for (std::size_t i = 0; i < cut.size(); ++i) {
+    address += cut[i];
+    if (cut.compare(i, kEscaped.size(), kEscaped) == 0) i += kEscaped.size() - 1;
+  }
+  return address;
+}
+
 TextList LinesOf(Controls& controls, std::string_view box) {
   Text content = AsText(controls.ReadControlProperty(box, prop::kContent));
   return SplitText(TrimSpaces(content), kLineBreak);
@@ -131,7 +146,7 @@ void Core::DetectZeroReplyThread(const Text& html) {
   // an empty cut.
   const int64_t length = static_cast<int64_t>(t2) - h2 - 2;
   state_.CandidateUrl =
-      MidText(html, h2, static_cast<int32_t>(std::min<int64_t>(length, INT32_MAX)));
+      AddressFromMarkup(MidText(html, h2, static_cast<int32_t>(std::min<int64_t>(length, INT32_MAX))));
   controls_.RaiseFeedbackEvent(names::kBoardsLabel, 0, 0, true);
 }
 

@@ -235,9 +235,10 @@ Object.defineProperty(globalThis, '__brevaneBridge', { writable: false, configur
     .replace(/\u00a0/g, '&nbsp;');
 
   // Attribute values stay bare when they are plain words; anything else is
-  // double-quoted. Only the quote itself is escaped, so an address read from
-  // the markup is the address the page links to.
-  const attributeValue = (v) => kBareValue.test(v) ? v : '"' + v.replace(/"/g, '&quot;') + '"';
+  // double-quoted, with "&" and the quote escaped, as the C++ writer of the
+  // same form writes them.
+  const attributeValue = (v) => kBareValue.test(v) ? v
+    : '"' + v.replace(/&/g, '&amp;').replace(/"/g, '&quot;') + '"';
 
   // Form controls show their current state, as that engine shows it.
   function liveState(el) {

@@ -54,6 +54,13 @@ TEST_F(DetectionTest, AddressesOfEitherSchemeAreCutAlike) {
       // Unquoted, and with only one link: as over http.
       {"<A href=https://T1 target=_blank>a</A><A href=https://U1 target=_blank>b</A><EM>0</EM>", "https://T"},
       {"<A href='https://U1' target=_blank>b</A><EM>0</EM>", ""},
+      // A thread address with two query parameters: "&" written as "&amp;"
+      // in the markup (as every writer of the IE7 form writes it) or raw
+      // gives the address the page links to.
+      {"<A href=\"http://t/v?a=1&amp;b=2\" target=_blank>a</A><A href='http://U1' target=_blank>b</A><EM>0</EM>",
+       "http://t/v?a=1&b=2"},
+      {"<A href=\"http://t/v?a=1&b=2\" target=_blank>a</A><A href='http://U1' target=_blank>b</A><EM>0</EM>",
+       "http://t/v?a=1&b=2"},
   };
   std::vector<Text> expected;
   for (const auto& row : rows) {

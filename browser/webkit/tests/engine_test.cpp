@@ -73,7 +73,7 @@ TEST(WebKitEngineTest, OuterHtmlInInternetExplorerStyle) {
   // Boolean attributes bare and upper-case, void elements without end tags,
   // src and href as absolute addresses, a form's action as written.
   EXPECT_EQ(OuterHtml(document, "f"),
-            "<FORM id=f name=login action=\"/post?a=1&b=2\" method=post>"
+            "<FORM id=f name=login action=\"/post?a=1&amp;b=2\" method=post>"
             "<INPUT id=cb type=checkbox name=remember CHECKED>"
             "<INPUT id=tx type=text name=user value=\"a b\">"
             "<SELECT id=s name=s><OPTION value=1>x</OPTION><OPTION id=o2 value=2 SELECTED>y</OPTION></SELECT>"
