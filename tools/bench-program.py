@@ -203,6 +203,33 @@ def hung_page_stops(build_dir, trials):
           % (statistics.median(figures), max(figures), len(figures)))
 
 
+def machine():
+    """The machine the figures come from: CPU model, cores, memory, and the
+    load when the run began and ended, since idle percentages only compare
+    on the same kind of machine."""
+    model = "unknown CPU"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    model = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    memory = ""
+    try:
+        with open("/proc/meminfo") as f:
+            kib = int(f.readline().split()[1])
+        memory = ", %.0f GiB" % (kib / 1024 / 1024)
+    except (OSError, ValueError, IndexError):
+        pass
+    return "%s, %d cores%s" % (model, os.cpu_count() or 0, memory)
+
+
+def load():
+    return "load %.2f %.2f %.2f (1, 5, 15 min)" % os.getloadavg()
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("build_dir")
@@ -210,6 +237,7 @@ def main():
     ap.add_argument("--hung-page-stops", type=int, default=0, metavar="TRIALS",
                     help="measure Stop on thread pages whose script never returns, over TRIALS trials")
     args = ap.parse_args()
+    print("machine: %s; at the start: %s" % (machine(), load()), flush=True)
     if args.hung_page_stops > 0:
         hung_page_stops(args.build_dir, args.hung_page_stops)
         return
@@ -273,6 +301,7 @@ def main():
     board_cost = statistics.median(board_gaps) - 1000 if board_gaps else float("nan")
     posting_cost = (statistics.median(posting_gaps) - 1000 - 1200 - board_cost) if posting_gaps else float("nan")
     print()
+    print("machine: %s; at the end: %s" % (machine(), load()))
     print("boards measured: %d, postings measured: %d" % (len(board_gaps), len(posting_gaps)))
     print("cost of one board beyond its 1000 ms pause: %.0f ms (median)" % board_cost)
     print("cost of one posting beyond its 1200 ms of pauses: %.0f ms (median)" % posting_cost)
