@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "browser/ie7_form.h"
 #include "browser/late_binding.h"
 #include "browser/limits.h"
 
@@ -13,63 +14,9 @@ namespace {
 
 constexpr int kMaxDepth = 256;
 
-bool OneOf(std::string_view value, std::initializer_list<std::string_view> set) {
-  return std::find(set.begin(), set.end(), value) != set.end();
-}
-
 Text Lower(Text text) {
   for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   return text;
-}
-
-Text Upper(Text text) {
-  for (char& c : text) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  return text;
-}
-
-bool IsVoid(std::string_view tag) {
-  return OneOf(tag, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img", "input",
-                     "isindex", "keygen", "link", "meta", "param", "source", "track", "wbr"});
-}
-
-bool IsBoolean(std::string_view name) {
-  return OneOf(name, {"checked", "selected", "disabled", "readonly", "multiple", "noshade", "nowrap", "compact",
-                      "ismap", "declare", "defer", "noresize", "nohref"});
-}
-
-// Plain words (letters, digits, - _ .) stay bare; anything else is quoted,
-// with the quote and "&" escaped as the double's IE7 form and WebKit's
-// writer escape them. No IE document says which form IE7-mode outerHTML
-// takes (the real-control record of the Windows kit prints it); the
-// program reads a thread address right under either, since it undoes
-// "&amp;" in the address it cuts.
-void AppendValue(const Text& value, Text& out) {
-  const bool plain = !value.empty() && std::all_of(value.begin(), value.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-           c == '.';
-  });
-  if (plain) {
-    out += value;
-    return;
-  }
-  out += '"';
-  for (char c : value) {
-    if (c == '"') out += "&quot;";
-    else if (c == '&') out += "&amp;";
-    else out += c;
-  }
-  out += '"';
-}
-
-void AppendText(const Text& text, Text& out) {
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c;
-    }
-  }
 }
 
 // The text being written, and when its writing must stop: once it has
@@ -90,10 +37,7 @@ struct Writing {
 };
 
 void AppendStartTag(const DomRef& element, const Text& tag, Writing& w) {
-  Text& out = w.out;
-  out += '<';
-  out += Upper(tag);
-  std::vector<std::pair<Text, Text>> attributes;
+  ie7::Attributes attributes;
   std::size_t held = 0;  // characters of the attributes read so far
   const DomRef listed = w.Get(element, "attributes").ToObject();
   const int32_t count = w.Stopped() ? 0 : ListLength(listed);
@@ -107,44 +51,36 @@ void AppendStartTag(const DomRef& element, const Text& tag, Writing& w) {
     attributes.emplace_back(Lower(w.GetText(attribute, "nodeName")), w.GetText(attribute, "nodeValue"));
     held += attributes.back().first.size() + attributes.back().second.size();
     // Attributes held before they are written count toward the cap too.
-    if (out.size() + held > kMaxAnswerBytes) {
+    if (w.out.size() + held > kMaxAnswerBytes) {
       w.over = true;
       return;
     }
   }
-  // The address comes before the target, wherever the page wrote it.
-  auto at = [&](std::string_view name) {
-    return std::find_if(attributes.begin(), attributes.end(), [&](const auto& a) { return a.first == name; });
-  };
-  auto href = at("href");
-  auto target = at("target");
-  if (href != attributes.end() && target != attributes.end() && target < href) std::rotate(target, href, href + 1);
 
-  // Form controls show their current state.
+  // Form controls show their current state, and href and src are the
+  // absolute addresses of the properties.
   const Text type = tag == "input" ? Lower(w.GetText(element, "type")) : Text();
   const bool toggles = type == "checkbox" || type == "radio";
   const bool holds_value = tag == "input" && !toggles && type != "file" && type != "password";
-  bool checked_written = false;
-  for (const auto& [name, value] : attributes) {
-    if (w.Stopped()) return;
+  bool checked_listed = false;
+  for (auto it = attributes.begin(); it != attributes.end() && !w.Stopped();) {
+    auto& [name, value] = *it;
     if (toggles && name == "checked") {
-      checked_written = true;
-      if (w.Get(element, "checked").ToBoolean()) out += " CHECKED";
-      continue;
+      checked_listed = true;
+      if (!w.Get(element, "checked").ToBoolean()) {
+        it = attributes.erase(it);
+        continue;
+      }
+    } else if (name == "href" || name == "src") {
+      value = w.GetText(element, name);
+    } else if (name == "value" && holds_value) {
+      value = w.GetText(element, "value");
     }
-    out += ' ';
-    if (IsBoolean(name)) {
-      out += Upper(name);
-      continue;
-    }
-    out += name;
-    out += '=';
-    if (name == "href" || name == "src") AppendValue(w.GetText(element, name), out);
-    else if (name == "value" && holds_value) AppendValue(w.GetText(element, "value"), out);
-    else AppendValue(value, out);
+    ++it;
   }
-  if (toggles && !checked_written && w.Get(element, "checked").ToBoolean()) out += " CHECKED";
-  out += '>';
+  if (toggles && !checked_listed && w.Get(element, "checked").ToBoolean()) attributes.emplace_back("checked", Text());
+  if (w.Stopped()) return;
+  ie7::AppendStartTag(tag, std::move(attributes), w.out);
 }
 
 void AppendNode(const DomRef& node, bool raw_text, int depth, Writing& w) {
@@ -153,7 +89,7 @@ void AppendNode(const DomRef& node, bool raw_text, int depth, Writing& w) {
     case 3: {
       const Text text = w.GetText(node, "nodeValue");
       if (raw_text) out += text;
-      else AppendText(text, out);
+      else ie7::AppendText(text, out);
       return;
     }
     case 8:
@@ -167,14 +103,12 @@ void AppendNode(const DomRef& node, bool raw_text, int depth, Writing& w) {
   if (depth > kMaxDepth) return;
   const Text tag = Lower(w.GetText(node, "tagName"));
   AppendStartTag(node, tag, w);
-  if (IsVoid(tag)) return;
+  if (ie7::IsVoidElement(tag)) return;
   const DomRef children = w.Get(node, "childNodes").ToObject();
   const int32_t count = w.Stopped() ? 0 : ListLength(children);
   const bool raw = tag == "script" || tag == "style";
   for (int32_t i = 0; i < count && !w.Stopped(); ++i) AppendNode(w.Item(children, i), raw, depth + 1, w);
-  out += "</";
-  out += Upper(tag);
-  out += '>';
+  ie7::AppendEndTag(tag, out);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "browser/memory/html_parser.h"
 
+#include "browser/ie7_form.h"
+
 #include <algorithm>
 #include <array>
 
@@ -229,7 +231,7 @@ class Parser {
     auto& siblings = Top().children;
     siblings.push_back(std::move(node));
     HtmlNode* added = &siblings.back();
-    if (IsVoidElement(tag) || self_closed) return;
+    if (ie7::IsVoidElement(tag) || self_closed) return;
     if (IsRawTextElement(tag)) {
       ReadRawText(*added);
       return;
@@ -287,16 +289,6 @@ class Parser {
 }  // namespace
 
 std::vector<HtmlNode> ParseHtml(std::string_view html) { return Parser(html).Run(); }
-
-bool IsVoidElement(std::string_view tag) {
-  return OneOf(tag, {"area", "base", "basefont", "br", "col", "embed", "frame", "hr", "img", "input",
-                     "isindex", "link", "meta", "param", "source", "track", "wbr"});
-}
-
-bool IsBooleanAttribute(std::string_view name) {
-  return OneOf(name, {"checked", "selected", "disabled", "readonly", "multiple", "nowrap", "noshade",
-                      "compact", "ismap", "defer", "declare", "noresize"});
-}
 
 bool IsRawTextElement(std::string_view tag) {
   return OneOf(tag, {"script", "style", "textarea", "title", "xmp"});

@@ -29,9 +29,6 @@ inline constexpr std::size_t kMaxHtmlDepth = 256;
 
 std::vector<HtmlNode> ParseHtml(std::string_view html);
 
-bool IsVoidElement(std::string_view tag);
-// Attributes written without a value, in upper case (CHECKED, SELECTED, ...).
-bool IsBooleanAttribute(std::string_view name);
 // Elements whose content is kept as written (no markup inside).
 bool IsRawTextElement(std::string_view tag);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "browser/address.h"
+#include "browser/ie7_form.h"
 
 namespace brevane::memory {
 namespace {
@@ -50,6 +51,7 @@ DomRef MakeCollection(const StatePtr& state, const std::vector<ElementPtr>& elem
   return std::make_shared<MemoryCollection>(state, std::move(items));
 }
 
+// Escaping of the IE9-mode form (lower-case names, every value quoted).
 void EscapeText(std::string_view text, Text& out, bool in_attribute) {
   for (char c : text) {
     switch (c) {
@@ -60,18 +62,6 @@ void EscapeText(std::string_view text, Text& out, bool in_attribute) {
       default: out.push_back(c);
     }
   }
-}
-
-// Values made only of letters, digits and - _ . are written without quotes,
-// as the Internet Explorer engine writes them.
-bool NeedsQuotes(std::string_view value) {
-  if (value.empty()) return true;
-  for (char c : value) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                 c == '_' || c == '.';
-    if (!plain) return true;
-  }
-  return false;
 }
 
 // Members only some elements have, as in the Internet Explorer object model.
@@ -280,54 +270,23 @@ void Element::Serialise(Text& out) const {
     if (up && (up->tag_ == "script" || up->tag_ == "style")) {
       out += text_;
     } else {
-      EscapeText(text_, out, false);
+      ie7::AppendText(text_, out);
     }
     return;
   }
-  out += '<';
-  out += AsciiUpper(tag_);
-  // The address comes before the target, wherever the page wrote it.
-  std::vector<std::size_t> order(attributes_.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  auto position = [&](std::string_view name) {
-    for (std::size_t i = 0; i < attributes_.size(); ++i) {
-      if (attributes_[i].first == name) return i;
-    }
-    return attributes_.size();
-  };
-  const std::size_t href = position("href");
-  const std::size_t target = position("target");
-  if (href < attributes_.size() && target < href) {
-    order.erase(order.begin() + static_cast<std::ptrdiff_t>(href));
-    order.insert(order.begin() + static_cast<std::ptrdiff_t>(target), href);
-  }
-  for (std::size_t i : order) {
-    const auto& [name, written] = attributes_[i];
-    out += ' ';
-    if (IsBooleanAttribute(name)) {
-      out += AsciiUpper(name);
-      continue;
-    }
-    // IE7 mode writes href and src absolute; IE8 mode's markup keeps them
-    // as the page wrote them, only the properties are absolute
-    // ([MS-HTML401E] 2.3.1.30 href).
-    const Text value = IsAddressAttribute(name) && !RawMode(8) ? ResolveAddress(Address(), written) : written;
-    out += name;
-    out += '=';
-    if (NeedsQuotes(value)) {
-      out += '"';
-      EscapeText(value, out, true);
-      out += '"';
-    } else {
-      out += value;
+  // IE7 mode writes href and src absolute; IE8 mode's markup keeps them as
+  // the page wrote them, only the properties are absolute ([MS-HTML401E]
+  // 2.3.1.30 href).
+  ie7::Attributes attributes = attributes_;
+  if (!RawMode(8)) {
+    for (auto& [name, value] : attributes) {
+      if (IsAddressAttribute(name)) value = ResolveAddress(Address(), value);
     }
   }
-  out += '>';
-  if (IsVoidElement(tag_)) return;
+  ie7::AppendStartTag(tag_, std::move(attributes), out);
+  if (ie7::IsVoidElement(tag_)) return;
   SerialiseChildren(out);
-  out += "</";
-  out += AsciiUpper(tag_);
-  out += '>';
+  ie7::AppendEndTag(tag_, out);
 }
 
 void Element::SerialiseChildren(Text& out) const {
@@ -364,11 +323,11 @@ void Element::SerialiseModern(Text& out) const {
     out += ' ';
     out += name;
     out += "=\"";
-    EscapeText(IsBooleanAttribute(name) && value.empty() ? Text(name) : value, out, true);
+    EscapeText(ie7::IsBooleanAttribute(name) && value.empty() ? Text(name) : value, out, true);
     out += '"';
   }
   out += '>';
-  if (IsVoidElement(tag_)) return;
+  if (ie7::IsVoidElement(tag_)) return;
   for (const ElementPtr& child : children_) child->SerialiseModern(out);
   out += "</";
   out += tag_;
