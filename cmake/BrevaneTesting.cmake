@@ -14,9 +14,9 @@
 # (the Windows build) tests run through CMAKE_CROSSCOMPILING_EMULATOR
 # (wine), so every program is one entry there.
 #
-# Shell tests (label shell) show real windows whose keys and focus depend on
-# which window the display has made active: they take turns, never side by
-# side.
+# The cases of a GoogleTest program labelled shell show real windows whose
+# keys and focus depend on which window the display has made active: they
+# take turns (one resource lock), never side by side.
 
 if(CMAKE_CROSSCOMPILING)
   if(NOT TARGET GTest::gtest_main)
