@@ -38,7 +38,6 @@ class Core {
   Core(Controls& controls, BrowserOperations& browser, CoreEdges edges);
 
   RunState& state() { return state_; }
-  const CoreEdges& edges() const { return edges_; }
 
   // Writes the main window's title, the only status display.
   void SetStatus(const Text& text);

@@ -42,10 +42,8 @@ bool ReplaceWholeFile(const std::string& directory, const Text& name, std::strin
 // followed by ".tmp". Each settings file has at most this one.
 Text TemporaryName(const Text& name);
 
-// Removes what saves of name cut short by a crash left behind: its
-// temporary file (unless a save is writing it right now) and the temporary
-// files of earlier versions of the program ("name.tmp-PID-N" on POSIX,
-// "brvXXXX.tmp" on Windows).
+// Removes what a save of name cut short by a crash left behind: its
+// temporary file, unless a save is writing it right now.
 void RemoveLeftoverTemporaries(const std::string& directory, const Text& name);
 
 // Directory of the running executable without a trailing separator, in the

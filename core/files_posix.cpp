@@ -1,7 +1,6 @@
 // Settings files on POSIX systems: UTF-8 file names; a save writes the
 // file's one temporary file beside it, locked while it is written, and
 // rename(2) puts it in place.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -175,27 +174,6 @@ bool ReplaceWholeFile(const std::string& directory, const Text& name, std::strin
 
 void RemoveLeftoverTemporaries(const std::string& directory, const Text& name) {
   RemoveStaleTemporary(JoinPath(directory, TemporaryName(name)));
-  // Earlier versions named each save's temporary "name.tmp-PID-N".
-  const std::string prefix = GbkToUtf8(name) + ".tmp-";
-  DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
-  if (dir == nullptr) return;
-  std::vector<std::string> leftovers;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string entry_name = entry->d_name;
-    if (entry_name.compare(0, prefix.size(), prefix) != 0) continue;
-    const std::string rest = entry_name.substr(prefix.size());
-    const std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size()) continue;
-    if (rest.find_first_not_of("0123456789-") != std::string::npos) continue;
-    if (rest.find('-', dash + 1) != std::string::npos) continue;
-    leftovers.push_back(entry_name);
-  }
-  ::closedir(dir);
-  for (const std::string& leftover : leftovers) {
-    const std::string path = JoinUtf8(directory, leftover);
-    struct stat file {};
-    if (::lstat(path.c_str(), &file) == 0 && S_ISREG(file.st_mode)) ::unlink(path.c_str());
-  }
 }
 
 std::string ExecutableDirectory() {

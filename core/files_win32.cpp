@@ -152,24 +152,6 @@ bool ReplaceWholeFile(const std::string& directory, const Text& name, std::strin
 void RemoveLeftoverTemporaries(const std::string& directory, const Text& name) {
   // Fails while a save has it open, which is as it should be.
   DeleteFileW(WidePath(directory, TemporaryName(name)).c_str());
-  // Earlier versions saved through GetTempFileNameW's "brvXXXX.tmp" (one
-  // to four hexadecimal digits), shared by both settings files.
-  const std::wstring dir = WideDirectory(directory);
-  WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileW((dir + L"\\brv*.tmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  std::vector<std::wstring> leftovers;
-  do {
-    const std::wstring file = found.cFileName;
-    if (file.size() < 8 || file.size() > 11) continue;
-    const std::wstring digits = file.substr(3, file.size() - 7);
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        digits.find_first_not_of(L"0123456789ABCDEFabcdef") == std::wstring::npos) {
-      leftovers.push_back(dir + L"\\" + file);
-    }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  for (const std::wstring& leftover : leftovers) DeleteFileW(leftover.c_str());
 }
 
 std::string ExecutableDirectory() {

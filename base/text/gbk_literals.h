@@ -41,9 +41,5 @@ inline constexpr std::string_view kRepliesFileName = "\xBB\xD8\xCC\xFB.ini";
 inline constexpr std::string_view kBannerPictureMarker = "\xCD\xBC\xC6\xAC\xCD\xF8\xD6\xB7";
 // 点击地址
 inline constexpr std::string_view kBannerClickMarker = "\xB5\xE3\xBB\xF7\xB5\xD8\xD6\xB7";
-// 内容1\r\n内容2\r\n内容3\r\n内容4\r\n内容5
-inline constexpr std::string_view kDefaultReplies = "\xC4\xDA\xC8\xDD""1\x0D\x0A\xC4\xDA\xC8\xDD""2\x0D\x0A\xC4\xDA\xC8\xDD""3\x0D\x0A\xC4\xDA\xC8\xDD""4\x0D\x0A\xC4\xDA\xC8\xDD""5";
-// 　
-inline constexpr std::string_view kFullWidthSpace = "\xA1\xA1";
 
 }  // namespace brevane::gbk

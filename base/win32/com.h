@@ -2,8 +2,8 @@
 // interface reference, a BSTR, a VARIANT and an array of them, the strings
 // of an EXCEPINFO, a thread's COM initialisation and a loaded module. Each
 // releases what it owns exactly once, on every path, so no code releases by
-// hand. ComObject is the one reference-counted base of the program's own
-// COM objects.
+// hand. Object is the one reference-counted base of the program's own COM
+// objects.
 #pragma once
 
 #include <windows.h>
@@ -171,9 +171,10 @@ class Module {
 };
 
 // The reference count and IUnknown of one of the program's own COM objects.
-// The object answers IUnknown and each interface Answers names; Derived
-// lists its interfaces as bases. It starts with one reference, the
-// creator's, and deletes itself when the last one goes.
+// Derived lists its interfaces as bases and gives each one out through its
+// own Find(iid) (null for any other); IUnknown is answered here. It starts
+// with one reference, the creator's, and deletes itself when the last one
+// goes.
 template <class Derived, class First, class... Rest>
 class Object : public First, public Rest... {
  public:

@@ -41,8 +41,6 @@ def main():
         boards = os.path.join(scratch, BOARDS)
         with open(boards, "wb") as f:
             f.write(START)
-        # What an earlier version left after a crash.
-        open(os.path.join(scratch, BOARDS + ".tmp-999-1"), "wb").close()
         content = START
         program = Program(executable, scratch)
         left_after_kill = 0

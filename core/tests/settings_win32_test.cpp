@@ -139,11 +139,9 @@ TEST(SettingsLocation, TheUsersFolderIsUnderAppData) {
   EXPECT_EQ(Get(expected / fs::path(u8"版块.ini")), "http://b/1");
 }
 
-// A start removes what crashed saves left: this version's temporaries and
-// the "brvXXXX.tmp" files of earlier ones, and nothing else.
+// A start removes the temporaries crashed saves left, and nothing else.
 TEST_F(CoreTest, AStartRemovesTheLeftoversOfCrashedSaves) {
-  for (const char8_t* name : {u8"版块.ini.tmp", u8"回帖.ini.tmp", u8"brv1A2B.tmp", u8"brv7.tmp",
-                              u8"brvnotes.tmp", u8"brv12345.tmp", u8"notes.tmp"}) {
+  for (const char8_t* name : {u8"版块.ini.tmp", u8"回帖.ini.tmp", u8"notes.tmp"}) {
     std::ofstream(scratch.path() / fs::path(name)) << "x";
   }
   core.LoadSettings();
@@ -152,7 +150,7 @@ TEST_F(CoreTest, AStartRemovesTheLeftoversOfCrashedSaves) {
     left.push_back(entry.path().filename().wstring());
   }
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::wstring>{L"brv12345.tmp", L"brvnotes.tmp", L"notes.tmp"}));
+  EXPECT_EQ(left, (std::vector<std::wstring>{L"notes.tmp"}));
 }
 
 }  // namespace

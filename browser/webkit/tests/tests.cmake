@@ -18,15 +18,10 @@ if(CMAKE_CXX_FLAGS MATCHES "-fsanitize=[^ ]*address")
   set(BREVANE_WEBKIT_TEST_ENVIRONMENT "LD_PRELOAD=${asan_runtime};ASAN_OPTIONS=detect_leaks=0")
 endif()
 
+# One program of the engine's tests, registered as one entry (see above).
 function(brevane_webkit_test name)
-  add_executable(${name} ${ARGN})
-  brevane_defaults(${name})
-  target_link_libraries(${name} PRIVATE brevane_webkit_harness GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES LABELS webkit TIMEOUT 300)
-  if(BREVANE_WEBKIT_TEST_ENVIRONMENT)
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${BREVANE_WEBKIT_TEST_ENVIRONMENT}")
-  endif()
+  brevane_add_gtest(NAME ${name} SOURCES ${ARGN} LIBS brevane_webkit_harness LABELS webkit
+    ONE_ENTRY TIMEOUT 300 ENVIRONMENT ${BREVANE_WEBKIT_TEST_ENVIRONMENT})
 endfunction()
 
 brevane_webkit_test(webkit_engine_tests ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp)
