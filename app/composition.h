@@ -10,10 +10,15 @@
 
 namespace brevane::app {
 
-// The forum addresses the program was built with.
+// The forum addresses the program was built with, the one place every part
+// of the program gets them from: the end-to-end build replaces them all.
 struct Endpoints {
   Text login_url;
   Text announcement_url;
+  // Scheme and host of the default boards.
+  Text board_host;
+  // The support chat page the contact button opens.
+  Text contact_url;
   // A test forum's own certificate (a PEM file), which the web view accepts
   // for the login address's host alone. Only the demo and end-to-end builds
   // name one; the shipped program names none. Every other certificate is

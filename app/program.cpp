@@ -15,22 +15,23 @@ namespace brevane::app {
 Program::Program(const Endpoints& endpoints) : endpoints_(endpoints) {}
 Program::~Program() = default;
 
-void Program::Assemble(Controls& window, BrowserOperations& browser) {
+void Program::Assemble(WindowModel& window, BrowserOperations& browser) {
   window_ = &window;
   browser_ = &browser;
+  window.SetBoardHost(endpoints_.board_host);
   CoreEdges edges;
-  edges.open_in_browser = [](const Text& address) { OpenInBrowser(address); };
+  edges.open_in_browser = OpenInBrowser;
   edges.settings_directory = SettingsDirectory();
   edges.login_url = endpoints_.login_url;
   core_ = std::make_unique<Core>(window, browser, std::move(edges));
   http_ = MakeHttpFetcher();
   announcements_ = std::make_unique<Announcements>(
-      window, *http_, [](const Text& address) { OpenInBrowser(address); }, endpoints_.announcement_url);
+      window, *http_, OpenInBrowser, endpoints_.announcement_url);
 }
 
 shell::RoutineRunner Program::Runner() {
   return [this](Routine routine, const shell::EventArgs&) {
-    return RunRoutine(routine, {&startup_, core_.get(), announcements_.get()});
+    return RunRoutine(routine, {&startup_, core_.get(), announcements_.get(), &endpoints_.contact_url});
   };
 }
 

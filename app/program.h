@@ -15,6 +15,7 @@
 #include "core/startup.h"
 #include "ui/controls.h"
 #include "ui/shell.h"
+#include "ui/window_model.h"
 
 namespace brevane {
 class Announcements;
@@ -40,8 +41,9 @@ class Program {
   ~Program();
 
   // The core and the announcements over the platform's window and browser;
-  // both live as long as the program.
-  void Assemble(Controls& window, BrowserOperations& browser);
+  // both live as long as the program. The window gets the board host the
+  // default boards are built on.
+  void Assemble(WindowModel& window, BrowserOperations& browser);
   // Runs the routine an event is bound to.
   shell::RoutineRunner Runner();
   // The start-up order with the platform's parts; ends the process through

@@ -25,39 +25,29 @@ int32_t RunRoutine(Routine routine, const RoutineTargets& t) {
     case Routine::kOpenRecordUrl: t.core->OpenRecordUrl(); break;
     case Routine::kOpenBannerLink: t.announcements->OpenBannerLink(); break;
     case Routine::kOpenContactLink:
-      OpenContactLink([](const Text& address) { OpenInBrowser(address); });
+      OpenContactLink(*t.contact_url, OpenInBrowser);
       break;
   }
   return 0;
 }
 
-namespace {
-
-// How long the shells show a frame: a frame without a delay stays a tenth
-// of a second, as browsers play it. Delays of 1 to 10 ms the shells treat
-// each in their own way, so frames with them are never folded.
-bool Foldable(int delay_ms) { return delay_ms == 0 || delay_ms > 10; }
-int Shown(int delay_ms) { return delay_ms > 10 ? delay_ms : 100; }
-
-}  // namespace
-
 std::vector<shell::PictureFrame> DecodeForBanner(std::string_view bytes) {
   std::vector<shell::PictureFrame> out;
   Picture picture = DecodePicture(bytes);
   // A frame the same as the one before it changes nothing on screen: it is
-  // folded into that one, which stays for both delays, so the window wakes
-  // to draw only what changes. An animation whose frames are all the same
-  // becomes one still picture.
-  for (PictureFrame& f : picture.frames) {
+  // folded into that one, which stays for both delays as the window plays
+  // them (shell::PlayedFrameDelay, the one rule both shells play by), so
+  // the window wakes to draw only what changes. An animation whose frames
+  // are all the same becomes one still picture.
+  for (shell::PictureFrame& f : picture.frames) {
     if (!out.empty()) {
       shell::PictureFrame& last = out.back();
-      if (Foldable(last.delay_ms) && Foldable(f.delay_ms) && last.width == f.width && last.height == f.height &&
-          last.rgba == f.rgba) {
-        last.delay_ms = Shown(last.delay_ms) + Shown(f.delay_ms);
+      if (last.width == f.width && last.height == f.height && last.rgba == f.rgba) {
+        last.delay_ms = shell::PlayedFrameDelay(last.delay_ms) + shell::PlayedFrameDelay(f.delay_ms);
         continue;
       }
     }
-    out.push_back({f.width, f.height, f.delay_ms, std::move(f.rgba)});
+    out.push_back(std::move(f));
   }
   if (out.size() == 1) out[0].delay_ms = 0;
   return out;

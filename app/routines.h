@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/text/text.h"
 #include "ui/bindings.h"
 #include "ui/shell.h"
 
@@ -24,6 +25,7 @@ struct RoutineTargets {
   Startup* startup = nullptr;
   Core* core = nullptr;
   Announcements* announcements = nullptr;
+  const Text* contact_url = nullptr;  // the chat page the contact button opens
 };
 
 // Runs one bound routine and returns its result: 0, as no bound routine has

@@ -13,43 +13,21 @@
 
 #include "core/files.h"
 
+#include "base/text/wide.h"
+
 namespace brevane::files {
 namespace {
 
-constexpr UINT kGbkCodePage = 936;
-
-std::wstring ToWide(UINT code_page, std::string_view bytes) {
-  if (bytes.empty()) return std::wstring();
-  int count = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(),
-                                  static_cast<int>(bytes.size()), nullptr, 0);
-  if (count <= 0) return std::wstring();
-  std::wstring wide(static_cast<std::size_t>(count), L'\0');
-  MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(),
-                      static_cast<int>(bytes.size()), wide.data(), count);
-  return wide;
-}
-
-std::string WideToUtf8(std::wstring_view wide) {
-  if (wide.empty()) return std::string();
-  int count = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                  0, nullptr, nullptr);
-  if (count <= 0) return std::string();
-  std::string utf8(static_cast<std::size_t>(count), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), count,
-                      nullptr, nullptr);
-  return utf8;
-}
-
 // The directory in UTF-16 without a trailing separator; "." for none.
 std::wstring WideDirectory(const std::string& directory) {
-  std::wstring dir = ToWide(CP_UTF8, directory);
+  std::wstring dir = win32::WideFromUtf8(directory, Conversion::kStrict);
   while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
   if (dir.empty()) dir = L".";
   return dir;
 }
 
 std::wstring WidePath(const std::string& directory, const Text& name) {
-  return WideDirectory(directory) + L"\\" + ToWide(kGbkCodePage, name);
+  return WideDirectory(directory) + L"\\" + win32::WideFromGbk(name, Conversion::kStrict);
 }
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
@@ -163,7 +141,7 @@ std::string ExecutableDirectory() {
       std::wstring path(buffer.data(), got);
       std::size_t slash = path.find_last_of(L"\\/");
       if (slash == std::wstring::npos) return std::string();
-      return WideToUtf8(std::wstring_view(path).substr(0, slash));
+      return win32::Utf8FromWide(std::wstring_view(path).substr(0, slash));
     }
     if (buffer.size() >= 32768) return std::string();
     buffer.resize(buffer.size() * 2);
@@ -192,7 +170,7 @@ std::string UserSettingsDirectory() {
   std::wstring dir(buffer.data(), got);
   while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
   if (dir.empty()) return std::string();
-  return WideToUtf8(dir + L"\\brevane");
+  return win32::Utf8FromWide(dir + L"\\brevane");
 }
 
 bool CreateDirectories(const std::string& directory) {

@@ -1,7 +1,7 @@
 #include "extras/announcement.h"
 
+#include "base/text/charset.h"
 #include "base/text/gbk_literals.h"
-#include "extras/charset.h"
 #include "ui/names.h"
 
 namespace brevane {
@@ -28,7 +28,7 @@ void Announcements::ShowAnnouncement() {
   if (shown_) return;
   shown_ = true;
   const std::string body = http_.HttpGetBody(announcement_url_);
-  const std::string converted = ConvertCharset(body, "UTF-8", "GB18030");
+  const Text converted = Utf8ToGbk(body, Conversion::kStrict);
   announcement_text_ = BytesToText(converted);
   const Text end_marker = "-";
   banner_picture_url_ =

@@ -7,11 +7,9 @@
 
 namespace brevane {
 
-// The chat page address, fixed at build time (BREVANE_CONTACT_URL): path
-// "/msgrd" with the keys V, Uin, Site and Menu in that order.
-Text ContactLinkUrl();
-
-// Clicked event of the contact button. Every click opens the page again.
-void OpenContactLink(const std::function<void(const Text&)>& open_in_browser);
+// Clicked event of the contact button: opens the chat page (the program's
+// forum addresses give it: path "/msgrd" with the keys V, Uin, Site and Menu
+// in that order). Every click opens the page again.
+void OpenContactLink(const Text& chat_page, const std::function<void(const Text&)>& open_in_browser);
 
 }  // namespace brevane

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/picture_frame.h"
+
 namespace brevane {
 
 enum class PictureFormat { kNone, kJpeg, kBitmap, kIcon, kCursor, kGif, kPcx };
@@ -21,15 +23,8 @@ enum class PictureFormat { kNone, kJpeg, kBitmap, kIcon, kCursor, kGif, kPcx };
 // Fewer than six bytes, or any other start: none.
 PictureFormat DetectPictureFormat(std::string_view bytes);
 
-struct PictureFrame {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> rgba;  // width * height pixels, 4 bytes each, not premultiplied
-  int delay_ms = 0;           // how long an animation frame stays; 0 for a still picture
-};
-
 struct Picture {
-  std::vector<PictureFrame> frames;
+  std::vector<shell::PictureFrame> frames;
   bool empty() const { return frames.empty(); }
 };
 

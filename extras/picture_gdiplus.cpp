@@ -55,7 +55,7 @@ struct DisposeImage {
 };
 using BitmapOwner = std::unique_ptr<GpBitmap, DisposeImage>;
 
-bool CopyFrame(GpBitmap* bitmap, UINT width, UINT height, PictureFrame* frame) {
+bool CopyFrame(GpBitmap* bitmap, UINT width, UINT height, shell::PictureFrame* frame) {
   GpRect rect(0, 0, static_cast<INT>(width), static_cast<INT>(height));
   BitmapData data{};
   if (DllExports::GdipBitmapLockBits(bitmap, &rect, ImageLockModeRead, PixelFormat32bppARGB, &data) != Ok) {
@@ -124,7 +124,7 @@ Picture Decode(std::string_view bytes, bool animated) {
     GUID time = FrameDimensionTime;
     for (UINT i = 0; i < frames; ++i) {
       if (frames > 1 && DllExports::GdipImageSelectActiveFrame(bitmap, &time, i) != Ok) break;
-      PictureFrame frame;
+      shell::PictureFrame frame;
       if (!CopyFrame(bitmap, width, height, &frame)) break;
       if (frames > 1) frame.delay_ms = shell::PlayedFrameDelay(i < delays.size() ? delays[i] : 0);
       picture.frames.push_back(std::move(frame));

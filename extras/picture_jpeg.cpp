@@ -40,7 +40,7 @@ void OnProgress(j_common_ptr info) {
 
 // Kept out of the function that calls setjmp so that no local object lives
 // across the jump.
-bool Decode(jpeg_decompress_struct& d, std::string_view bytes, PictureFrame& frame) {
+bool Decode(jpeg_decompress_struct& d, std::string_view bytes, shell::PictureFrame& frame) {
   jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(bytes.data()),
                static_cast<unsigned long>(bytes.size()));
   if (jpeg_read_header(&d, TRUE) != JPEG_HEADER_OK) return false;
@@ -75,7 +75,7 @@ bool Decode(jpeg_decompress_struct& d, std::string_view bytes, PictureFrame& fra
   return true;
 }
 
-bool DecodeGuarded(std::string_view bytes, PictureFrame& frame) {
+bool DecodeGuarded(std::string_view bytes, shell::PictureFrame& frame) {
   jpeg_decompress_struct d{};
   ErrorManager err{};
   jpeg_progress_mgr progress{};
@@ -100,7 +100,7 @@ bool DecodeGuarded(std::string_view bytes, PictureFrame& frame) {
 Picture DecodeJpeg(std::string_view bytes) {
   Picture picture;
   if (bytes.empty()) return picture;
-  PictureFrame frame;
+  shell::PictureFrame frame;
   if (!DecodeGuarded(bytes, frame)) return picture;
   picture.frames.push_back(std::move(frame));
   return picture;

@@ -75,7 +75,7 @@ Picture DecodePcx(std::string_view bytes) {
   std::vector<uint8_t> raw(static_cast<std::size_t>(total));
   if (!ExpandRuns(data, raw)) return {};
 
-  PictureFrame frame;
+  shell::PictureFrame frame;
   frame.width = static_cast<int>(width);
   frame.height = static_cast<int>(height);
   frame.rgba.resize(static_cast<std::size_t>(width * height) * 4);

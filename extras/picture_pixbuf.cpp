@@ -12,7 +12,7 @@
 namespace brevane {
 namespace {
 
-bool CopyPixbuf(GdkPixbuf* pixbuf, PictureFrame& frame) {
+bool CopyPixbuf(GdkPixbuf* pixbuf, shell::PictureFrame& frame) {
   if (!pixbuf || gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB ||
       gdk_pixbuf_get_bits_per_sample(pixbuf) != 8) {
     return false;
@@ -46,7 +46,7 @@ bool CollectFrames(GdkPixbufAnimation* animation, int frames, Picture& picture) 
   if (!iter) return false;
   bool ok = true;
   for (int i = 0; i < frames && ok; ++i) {
-    PictureFrame frame;
+    shell::PictureFrame frame;
     ok = CopyPixbuf(gdk_pixbuf_animation_iter_get_pixbuf(iter), frame);
     const int delay = gdk_pixbuf_animation_iter_get_delay_time(iter);
     frame.delay_ms = delay > 0 ? delay : 0;
@@ -93,7 +93,7 @@ Picture DecodeWithPlatformCodec(std::string_view bytes, PictureFormat format) {
   GdkPixbufAnimation* animation = ok ? gdk_pixbuf_loader_get_animation(loader) : nullptr;
   if (animation) {
     if (gdk_pixbuf_animation_is_static_image(animation)) {
-      PictureFrame frame;
+      shell::PictureFrame frame;
       if (CopyPixbuf(gdk_pixbuf_animation_get_static_image(animation), frame)) {
         picture.frames.push_back(std::move(frame));
       }

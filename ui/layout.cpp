@@ -3,7 +3,6 @@
 #include <array>
 #include <string>
 
-#include "config/endpoints.h"
 #include "base/text/charset.h"
 #include "ui/names.h"
 
@@ -67,21 +66,20 @@ const FontDef& TabFont() { return kTabFont; }
 
 Rgb LabelColour() { return {96, 96, 96}; }
 
-std::string DefaultBoardsUtf8() {
-  std::string host(endpoints::kBoardHost);
-  // A host configured with a trailing slash would double it before the path.
-  while (!host.empty() && host.back() == '/') host.pop_back();
+Text DefaultBoards(std::string_view board_host) {
+  // A host given with a trailing slash would double it before the path.
+  while (!board_host.empty() && board_host.back() == '/') board_host.remove_suffix(1);
   std::string out;
   for (std::size_t i = 0; i < kBoardPaths.size(); ++i) {
     if (i > 0) out += "\r\n";
-    out += host;
+    out += board_host;
     out += kBoardPaths[i];
   }
-  return out;
+  return Utf8ToGbk(out);
 }
 
-Text DefaultContent(std::string_view name) {
-  if (name == names::kBoardsBox) return Utf8ToGbk(DefaultBoardsUtf8());
+Text DefaultContent(std::string_view name, std::string_view board_host) {
+  if (name == names::kBoardsBox) return DefaultBoards(board_host);
   const ControlDef* c = FindControl(name);
   if (c == nullptr) return Text();
   return Utf8ToGbk(c->caption);

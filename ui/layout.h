@@ -13,7 +13,10 @@
 
 namespace brevane::layout {
 
+// What a control is; kWindow is the window itself, which the table describes
+// apart (WindowDef).
 enum class Kind {
+  kWindow,
   kPictureBox,
   kBrowser,
   kTabControl,
@@ -80,12 +83,13 @@ const FontDef& TabFont();
 Rgb LabelColour();
 
 // The default content of an edit box (or caption of another control) as a
-// GBK Text; the board list is built on the configured board host. Empty for
-// an unknown name.
-Text DefaultContent(std::string_view name);
+// GBK Text; the board list is built on the board host (DefaultBoards). Empty
+// for an unknown name.
+Text DefaultContent(std::string_view name, std::string_view board_host);
 
-// The default board list in UTF-8 (five addresses on the board host, CR LF
-// between them, none after the last).
-std::string DefaultBoardsUtf8();
+// The default board list: five addresses on the board host (scheme and
+// host, as the program's forum addresses give it), CR LF between them, none
+// after the last, as a GBK Text.
+Text DefaultBoards(std::string_view board_host);
 
 }  // namespace brevane::layout

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/bindings.h"
+#include "ui/picture_frame.h"
 
 namespace brevane::shell {
 
@@ -23,17 +24,6 @@ struct EventArgs {
 // Runs the routine bound to an event and returns its result (0 when it has
 // none).
 using RoutineRunner = std::function<int32_t(Routine routine, const EventArgs& args)>;
-
-// One frame of a decoded picture: straight RGBA rows, top-down.
-struct PictureFrame {
-  int width = 0;
-  int height = 0;
-  int delay_ms = 0;
-  std::vector<uint8_t> rgba;
-};
-// How long an animation frame stays on the screen: a delay of 10 ms or less
-// (none given, or too short to see) plays as 100 ms, as browsers play it.
-constexpr int PlayedFrameDelay(int delay_ms) { return delay_ms > 10 ? delay_ms : 100; }
 
 // Decodes the bytes of an image file; no frames when unrecognised.
 using PictureDecoder = std::function<std::vector<PictureFrame>(std::string_view bytes)>;

@@ -1,21 +1,9 @@
 #include "ui/window_model.h"
 
 #include "base/text/charset.h"
+#include "ui/names.h"
 
 namespace brevane {
-
-Entry::Kind KindOf(layout::Kind kind) {
-  switch (kind) {
-    case layout::Kind::kPictureBox: return Entry::Kind::kPictureBox;
-    case layout::Kind::kBrowser: return Entry::Kind::kBrowser;
-    case layout::Kind::kTabControl: return Entry::Kind::kTabControl;
-    case layout::Kind::kLabel: return Entry::Kind::kLabel;
-    case layout::Kind::kEditBox: return Entry::Kind::kEditBox;
-    case layout::Kind::kListBox: return Entry::Kind::kListBox;
-    case layout::Kind::kButton: return Entry::Kind::kButton;
-  }
-  return Entry::Kind::kWindow;
-}
 
 WindowModel::WindowModel(NativeWindow& native) : native_(native) {}
 
@@ -38,7 +26,7 @@ void WindowModel::Build(int left, int top) {
     Entry& e = *made;
     e.index = size();
     e.name = std::string(c.name);
-    e.kind = KindOf(c.kind);
+    e.kind = c.kind;
     e.page = c.page;
     e.left = c.left;
     e.top = c.top;
@@ -50,13 +38,20 @@ void WindowModel::Build(int left, int top) {
     native_.Create(e, c);
     native_.SetEnabled(e, c.enabled);
     if (e.kind == Entry::Kind::kLabel || e.kind == Entry::Kind::kButton) {
-      e.caption = layout::DefaultContent(e.name);
+      e.caption = layout::DefaultContent(e.name, board_host_);
       native_.SetText(e, e.caption);
     } else if (e.kind == Entry::Kind::kEditBox) {
-      WriteContent(e, layout::DefaultContent(e.name), false);
+      WriteContent(e, layout::DefaultContent(e.name, board_host_), false);
     }
   }
   SelectPage(1);
+}
+
+void WindowModel::SetBoardHost(std::string_view board_host) {
+  board_host_ = std::string(board_host);
+  if (Entry* boards = Lookup(names::kBoardsBox, Entry::Kind::kEditBox)) {
+    WriteContent(*boards, layout::DefaultBoards(board_host_), false);
+  }
 }
 
 void WindowModel::Open() {

@@ -31,7 +31,7 @@ namespace brevane {
 
 // One control of the window, or the window itself (index 0).
 struct Entry {
-  enum class Kind { kWindow, kPictureBox, kBrowser, kTabControl, kLabel, kEditBox, kListBox, kButton };
+  using Kind = layout::Kind;
 
   int index = 0;  // creation order: 0 the window, then the window definition's order
   std::string name;
@@ -48,8 +48,6 @@ struct Entry {
   std::vector<shell::PictureFrame> frames;     // picture box
   std::size_t frame = 0;                       // the frame shown
 };
-
-Entry::Kind KindOf(layout::Kind kind);
 
 // What a shell's toolkit does for the model. Every call is on the window
 // thread; texts are the program's GBK, converted at the shell's edge.
@@ -98,6 +96,9 @@ class WindowModel : public Controls {
 
   void SetRoutineRunner(shell::RoutineRunner runner) { runner_ = std::move(runner); }
   void SetPictureDecoder(shell::PictureDecoder decoder) { decoder_ = std::move(decoder); }
+  // The scheme and host the default boards are built on; a boards box
+  // already built shows the boards on it at once, raising nothing.
+  void SetBoardHost(std::string_view board_host);
 
   // Walks the window definition: creates every control, gives it its state,
   // caption or default content, and shows page 1. The window stands at left,
@@ -155,6 +156,7 @@ class WindowModel : public Controls {
   std::vector<std::unique_ptr<Entry>> entries_;
   shell::RoutineRunner runner_;
   shell::PictureDecoder decoder_;
+  std::string board_host_;
   int current_page_ = 1;
   bool activated_ = false;
   bool closed_ = false;

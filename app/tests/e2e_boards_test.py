@@ -3,7 +3,9 @@
 thread links are relative (one written with target before href), and one
 whose thread list sits in a frame after an advertising frame of another
 origin. Both come out answered only when the browser reads the page as
-Internet Explorer does.
+Internet Explorer does. Both are among the program's default boards, which
+the test program builds on the demo forum's address, so the boards box is
+left as the program fills it.
 
 Arguments: as e2e_test.py."""
 
@@ -27,23 +29,22 @@ def main():
         executable = build_program(build_dir, template, forum.port)
         with tempfile.TemporaryDirectory() as scratch:
             program = Program(executable, scratch)
-            boards = ["%s/catalog/%s.htm" % (forum.base, RELATIVE_BOARD),
-                      "%s/catalog/%s.htm" % (forum.base, FRAMED_BOARD)]
-            with open(os.path.join(scratch, "版块.ini"), "wb") as f:
-                f.write(gbk("\r\n".join(boards)))
             with open(os.path.join(scratch, "回帖.ini"), "wb") as f:
-                f.write(gbk("相对地址的回复\r\n框架页的回复"))
+                f.write(gbk("第一条回复\r\n第二条回复"))
             program.start()
             program.focus()
             wait_for(lambda: forum.received()["logins"], 60, "the automatic login")
             program.wait_title("登录成功", 60)
             program.click(START_BUTTON)
-            replies = wait_for(lambda: forum.received()["replies"][1:] and forum.received()["replies"], 90,
-                               "a reply on each board")
+            harder = {RELATIVE_BOARD, FRAMED_BOARD}
+
+            def answered_both():
+                replies = forum.received()["replies"]
+                return replies if harder <= {r["board"] for r in replies} else None
+            replies = wait_for(answered_both, 150, "a reply on each of the two boards")
             print("replies:", [(r["board"], r["thread"], r["content"]) for r in replies])
-            assert [r["board"] for r in replies[:2]] == [RELATIVE_BOARD, FRAMED_BOARD], replies
             threads = forum.received()["threads"]
-            for r in replies[:2]:
+            for r in replies:
                 assert threads[str(r["thread"])]["board"] == r["board"], r
             program.click(STOP_BUTTON)
             program.wait_showing("已停止监控", 30)

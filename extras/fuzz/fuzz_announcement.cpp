@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/text/charset.h"
 #include "base/text/gbk_literals.h"
 #include "extras/announcement.h"
-#include "extras/charset.h"
 
 namespace {
 
@@ -48,6 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (announcements.BannerPictureUrl().find('-') != Text::npos) __builtin_trap();
   // The raw bytes as a GBK text, and the way back to UTF-8.
   TextBetween(bytes, Text(gbk::kBannerClickMarker), "-");
-  ConvertCharset(bytes, "GB18030", "UTF-8");
+  GbkToUtf8(bytes, Conversion::kStrict);
   return 0;
 }

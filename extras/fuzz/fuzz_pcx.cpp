@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const brevane::Picture p =
       brevane::DecodePcx(std::string_view(reinterpret_cast<const char*>(data), size));
-  for (const brevane::PictureFrame& f : p.frames) {
+  for (const brevane::shell::PictureFrame& f : p.frames) {
     if (f.rgba.size() != static_cast<std::size_t>(f.width) * f.height * 4) __builtin_trap();
   }
   return 0;

@@ -9,7 +9,7 @@
 namespace {
 
 void Check(const brevane::Picture& picture) {
-  for (const brevane::PictureFrame& f : picture.frames) {
+  for (const brevane::shell::PictureFrame& f : picture.frames) {
     if (!brevane::PictureSizeAllowed(f.width, f.height)) __builtin_trap();
     if (f.rgba.size() != static_cast<std::size_t>(f.width) * f.height * 4) __builtin_trap();
   }

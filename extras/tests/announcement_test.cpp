@@ -131,10 +131,10 @@ TEST_F(AnnouncementFixture, NoPageLeavesEverythingEmpty) {
 TEST(ContactLink, EveryClickOpensTheConfiguredChatPage) {
   std::vector<Text> opened;
   const auto open = [&](const Text& a) { opened.push_back(a); };
-  OpenContactLink(open);
-  OpenContactLink(open);
-  EXPECT_EQ(ContactLinkUrl(), Text(endpoints::kContactUrl));
-  EXPECT_THAT(opened, ::testing::ElementsAre(ContactLinkUrl(), ContactLinkUrl()));
+  const Text chat_page(endpoints::kContactUrl);
+  OpenContactLink(chat_page, open);
+  OpenContactLink(chat_page, open);
+  EXPECT_THAT(opened, ::testing::ElementsAre(chat_page, chat_page));
 }
 
 }  // namespace

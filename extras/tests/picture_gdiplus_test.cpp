@@ -12,7 +12,7 @@ namespace {
 
 using samples::Rgb;
 
-::testing::AssertionResult FilledWith(const PictureFrame& f, Rgb c) {
+::testing::AssertionResult FilledWith(const shell::PictureFrame& f, Rgb c) {
   if (f.rgba.size() != static_cast<std::size_t>(f.width) * f.height * 4) {
     return ::testing::AssertionFailure() << "pixel buffer of " << f.rgba.size() << " bytes";
   }
@@ -46,7 +46,7 @@ TEST(PlatformPictures, GifAnimationGivesEveryFrameWithItsDelay) {
   EXPECT_TRUE(FilledWith(p.frames[0], {255, 0, 0}));
   EXPECT_TRUE(FilledWith(p.frames[1], {0, 255, 0}));
   EXPECT_TRUE(FilledWith(p.frames[2], {0, 0, 255}));
-  for (const PictureFrame& f : p.frames) EXPECT_EQ(f.delay_ms, 100);
+  for (const shell::PictureFrame& f : p.frames) EXPECT_EQ(f.delay_ms, 100);
   const Picture still = DecodePicture(samples::Gif(2, 2, {{9, 8, 7}}, 0));
   ASSERT_EQ(still.frames.size(), 1u);
   EXPECT_EQ(still.frames[0].delay_ms, 0);

@@ -13,7 +13,7 @@ namespace {
 using samples::Rgb;
 
 // Every pixel of the frame is within tolerance of the colour (JPEG is lossy).
-::testing::AssertionResult FilledWith(const PictureFrame& f, Rgb c, int tolerance = 0) {
+::testing::AssertionResult FilledWith(const shell::PictureFrame& f, Rgb c, int tolerance = 0) {
   if (f.rgba.size() != static_cast<std::size_t>(f.width) * f.height * 4) {
     return ::testing::AssertionFailure() << "pixel buffer of " << f.rgba.size() << " bytes";
   }
@@ -87,7 +87,7 @@ TEST(DecodePicture, BitmapIconCursor) {
   ASSERT_EQ(p.frames[0].height, 4);
   for (int y = 0; y < 4; ++y) {
     const auto first = p.frames[0].rgba.begin() + y * 24;
-    const PictureFrame row{6, 1, std::vector<uint8_t>(first, first + 24), 0};
+    const shell::PictureFrame row{6, 1, 0, std::vector<uint8_t>(first, first + 24)};
     EXPECT_TRUE(FilledWith(row, y == 0 ? Rgb{200, 10, 20} : Rgb{5, 6, 7})) << "row " << y;
   }
 
@@ -105,7 +105,7 @@ TEST(DecodePicture, GifAnimationGivesEveryComposedFrameWithItsDelay) {
   EXPECT_TRUE(FilledWith(p.frames[0], {255, 0, 0}));
   EXPECT_TRUE(FilledWith(p.frames[1], {0, 255, 0}));
   EXPECT_TRUE(FilledWith(p.frames[2], {0, 0, 255}));
-  for (const PictureFrame& f : p.frames) {
+  for (const shell::PictureFrame& f : p.frames) {
     EXPECT_EQ(f.width, 4);
     EXPECT_EQ(f.height, 3);
     EXPECT_EQ(f.delay_ms, 100);
@@ -124,7 +124,7 @@ TEST(DecodePicture, Pcx) {
 
   p = DecodePicture(samples::Pcx1(11, 3));
   ASSERT_EQ(p.frames.size(), 1u);
-  const PictureFrame& f = p.frames[0];
+  const shell::PictureFrame& f = p.frames[0];
   ASSERT_EQ(f.width, 11);
   ASSERT_EQ(f.height, 3);
   for (int y = 0; y < 3; ++y) {

@@ -5,7 +5,6 @@
 #include <set>
 #include <string>
 
-#include "config/endpoints.h"
 #include "base/text/charset.h"
 #include "base/text/text.h"
 #include "ui/bindings.h"
@@ -15,11 +14,13 @@ namespace brevane::layout {
 namespace {
 
 TEST(LayoutTest, DefaultBoardsAreFiveAddressesOnTheBoardHostJoinedByCrLf) {
-  const Text boards = DefaultContent(names::kBoardsBox);
+  // A host with a trailing slash does not double it before the path.
+  const std::string host = "http://forum.example";
+  const Text boards = DefaultContent(names::kBoardsBox, host + "/");
+  EXPECT_EQ(boards, DefaultBoards(host));
   const TextList lines = SplitText(boards, "\r\n");
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_NE(boards.substr(boards.size() - 2), "\r\n");
-  const std::string host(endpoints::kBoardHost);
   const char* paths[] = {"/catalog/424021.htm?spm=0.0.0.0.g6QCdH", "/catalog/424022.htm?spm=0.0.0.0.g6QCdH",
                          "/catalog/424015.htm?spm=0.0.0.0.xhdxun", "/catalog/10150010.htm?spm=0.0.0.0.2AvsLq",
                          "/catalog/424005.htm?spm=0.0.0.0.oi4Lf3"};
@@ -31,11 +32,11 @@ TEST(LayoutTest, DefaultBoardsAreFiveAddressesOnTheBoardHostJoinedByCrLf) {
 }
 
 TEST(LayoutTest, DefaultRepliesAndCaptionsComeOutAsGbk) {
-  EXPECT_EQ(DefaultContent(names::kRepliesBox), Utf8ToGbk("内容1\r\n内容2\r\n内容3\r\n内容4\r\n内容5"));
+  EXPECT_EQ(DefaultContent(names::kRepliesBox, ""), Utf8ToGbk("内容1\r\n内容2\r\n内容3\r\n内容4\r\n内容5"));
   // 内 is C4 DA in GBK: the text is converted, not passed through as UTF-8.
-  EXPECT_EQ(static_cast<unsigned char>(DefaultContent(names::kRepliesBox)[0]), 0xC4);
-  EXPECT_EQ(GbkToUtf8(DefaultContent(names::kStartButton)), "开始监控");
-  EXPECT_EQ(DefaultContent("no such control"), "");
+  EXPECT_EQ(static_cast<unsigned char>(DefaultContent(names::kRepliesBox, "")[0]), 0xC4);
+  EXPECT_EQ(GbkToUtf8(DefaultContent(names::kStartButton, "")), "开始监控");
+  EXPECT_EQ(DefaultContent("no such control", ""), "");
 }
 
 TEST(LayoutTest, EveryControlIsNamedOnceAndEveryBoundControlExists) {

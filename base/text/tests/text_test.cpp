@@ -112,6 +112,23 @@ TEST(Charset, LiteralsAreTheGbkOfTheirChineseText) {
   EXPECT_EQ(Utf8ToGbk("a\xFF" "b"), "ab");
 }
 
+TEST(Charset, StrictConvertsValidText) {
+  EXPECT_EQ(Utf8ToGbk("\xE5\x9B\xBE\xE7\x89\x87 ok", Conversion::kStrict), "\xCD\xBC\xC6\xAC ok");
+  // Outside GBK: a four-byte GB18030 sequence.
+  EXPECT_EQ(Utf8ToGbk("\xF0\x9F\x98\x80", Conversion::kStrict).size(), 4u);
+  EXPECT_EQ(GbkToUtf8("\xCD\xBC\xC6\xAC", Conversion::kStrict), "\xE5\x9B\xBE\xE7\x89\x87");
+  const std::string big(100000, 'a');
+  EXPECT_EQ(Utf8ToGbk(big, Conversion::kStrict), big);
+}
+
+TEST(Charset, StrictGivesNoBytesAtAllForAnyFault) {
+  EXPECT_EQ(Utf8ToGbk("", Conversion::kStrict), "");
+  EXPECT_EQ(Utf8ToGbk("abc\xFF", Conversion::kStrict), "");      // invalid byte
+  EXPECT_EQ(Utf8ToGbk("abc\xE5\x9B", Conversion::kStrict), "");  // ends inside a character
+  EXPECT_EQ(Utf8ToGbk("\xC0\x80", Conversion::kStrict), "");     // overlong form
+  EXPECT_EQ(GbkToUtf8("ab\xCD", Conversion::kStrict), "");        // ends inside a character
+}
+
 }  // namespace
 }  // namespace brevane
 
