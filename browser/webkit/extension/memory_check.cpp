@@ -44,34 +44,53 @@ struct Watch {
 }
 
 // One short read of a file the kernel fills from counters: no walk of the
-// process's pages, unlike smaps, so the check can run often.
-int64_t ResidentNow(int64_t page_size) {
+// process's pages, unlike smaps, so the check can run often. The file stays
+// open and is read again from its start.
+int64_t ResidentNow(int fd, int64_t page_size) {
   char text[128];
-  const int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return -1;
-  const ssize_t length = read(fd, text, sizeof text - 1);
-  close(fd);
+  const ssize_t length = fd < 0 ? -1 : pread(fd, text, sizeof text - 1, 0);
   if (length <= 0) return -1;
   text[length] = '\0';
   return AnonymousResidentBytes(text, page_size);
 }
 
+// Faster than any page can make its process grow on this kind of machine
+// (a fill of fresh pages runs at well under this), so the process cannot
+// cross the ceiling between two checks spaced by the headroom left over
+// this rate. A quiet page far below the ceiling is checked about five
+// times a second instead of ten; one nearing it, or growing toward it, as
+// often as the shortest period allows.
+constexpr uint64_t kFastestGrowthBytesPerSecond = uint64_t{4} << 30;
+constexpr uint32_t kLongestPeriodFactor = 10;
+
+uint32_t NextCheckMs(int64_t resident, uint64_t limit_bytes, uint32_t shortest_ms) {
+  if (resident < 0 || static_cast<uint64_t>(resident) >= limit_bytes) return shortest_ms;
+  const uint64_t headroom = limit_bytes - static_cast<uint64_t>(resident);
+  const uint64_t ms = headroom * 1000 / kFastestGrowthBytesPerSecond;
+  const uint64_t longest = uint64_t{shortest_ms} * kLongestPeriodFactor;
+  return static_cast<uint32_t>(ms < shortest_ms ? shortest_ms : ms > longest ? longest : ms);
+}
+
 // The watch thread: it only reads two counters and sleeps, and lives as long
 // as the process. GLib's thread, since WebKit's own threads are GLib's and
 // the process is GLib's, and a detached std::thread would be one more
-// runtime's.
+// runtime's. Each wake-up costs the machine more than the reads it makes,
+// so the thread wakes no more often than the ceiling needs.
 gpointer RunWatch(gpointer data) {
   const Watch watch = *static_cast<const Watch*>(data);
   delete static_cast<const Watch*>(data);
-  const uint32_t period_ms = watch.period_ms > 0 ? watch.period_ms : 250;
+  const uint32_t shortest_ms = watch.period_ms > 0 ? watch.period_ms : 250;
+  const int statm = watch.limit_bytes > 0 ? open("/proc/self/statm", O_RDONLY | O_CLOEXEC) : -1;
   for (;;) {
     // The parent-death signal covers a program that is killed; this covers
     // a parent that went before the signal was asked for.
     if (watch.program > 0 && getppid() != watch.program) EndProcess("the program has ended", -1, 0);
+    uint32_t period_ms = shortest_ms * kLongestPeriodFactor;
     if (watch.limit_bytes > 0) {
-      const int64_t bytes = ResidentNow(watch.page_size);
+      const int64_t bytes = ResidentNow(statm, watch.page_size);
       if (bytes >= 0 && static_cast<uint64_t>(bytes) > watch.limit_bytes)
         EndProcess(nullptr, bytes >> 20, watch.limit_bytes >> 20);
+      period_ms = NextCheckMs(bytes, watch.limit_bytes, shortest_ms);
     }
     timespec rest{static_cast<time_t>(period_ms / 1000), static_cast<long>(period_ms % 1000) * 1000000L};
     while (nanosleep(&rest, &rest) == -1 && errno == EINTR) {
