@@ -92,7 +92,7 @@ void MainWindow::Create(const Entry& entry, const layout::ControlDef& def) {
       g_signal_connect(w.widget, "draw", Cb([](GtkWidget* widget, cairo_t* cr, gpointer data) -> gboolean {
         auto* in = static_cast<Widgets*>(data);
         cairo_surface_t* s = in->frames.Scaled(in->owner->At(in->index).frame, gtk_widget_get_allocated_width(widget),
-                                               gtk_widget_get_allocated_height(widget));
+                                               gtk_widget_get_allocated_height(widget), cairo_get_target(cr));
         if (s == nullptr) return FALSE;
         cairo_set_source_surface(cr, s, 0, 0);
         cairo_paint(cr);

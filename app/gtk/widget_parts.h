@@ -39,7 +39,9 @@ GCallback Cb(F f) {
 }
 
 // A picture box's frames as surfaces, and scaled to the box's size on first
-// draw, so a frame change costs one copy, not a filtered scaling.
+// draw into surfaces like the one drawn on: on X11 those are pixmaps in the
+// X server, so each scaled frame is uploaded once, and a frame change is a
+// copy inside the server, with no upload and no filtered scaling.
 class FrameSurfaces {
  public:
   FrameSurfaces() = default;
@@ -49,8 +51,9 @@ class FrameSurfaces {
   // All frames or, where one cannot be made, none.
   void Load(const std::vector<shell::PictureFrame>& frames);
   void Clear();
-  // That frame stretched to width x height, or nullptr.
-  cairo_surface_t* Scaled(std::size_t frame, int width, int height);
+  // That frame stretched to width x height, kept in a surface like target,
+  // or nullptr.
+  cairo_surface_t* Scaled(std::size_t frame, int width, int height, cairo_surface_t* target);
 
  private:
   std::vector<cairo_surface_t*> frames_, scaled_;
