@@ -1,5 +1,8 @@
 #include "ui/window_model.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "base/text/charset.h"
 #include "ui/names.h"
 
@@ -171,15 +174,49 @@ void WindowModel::OnTabKey(bool back) {
   native_.Focus(*stops[next]);
 }
 
+int64_t WindowModel::Now() const {
+  if (now_ms_) return now_ms_();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 void WindowModel::OnFrameTimer(int index) {
   Entry& e = *entries_[static_cast<std::size_t>(index)];
-  if (e.frames.size() < 2) {
+  if (e.frames.size() < 2 || e.unseen) {
     native_.SetFrameTimer(e, 0);
     return;
   }
   e.frame = (e.frame + 1) % e.frames.size();
+  e.frame_shown_ms = Now();
   native_.ShowFrame(e);
   native_.SetFrameTimer(e, shell::PlayedFrameDelay(e.frames[e.frame].delay_ms));
+}
+
+void WindowModel::OnPictureSeen(int index, bool seen) {
+  if (index < 0 || index >= size()) return;
+  Entry& e = *entries_[static_cast<std::size_t>(index)];
+  if (e.unseen == !seen) return;
+  e.unseen = !seen;
+  if (e.frames.size() < 2) return;
+  if (!seen) {
+    native_.SetFrameTimer(e, 0);
+    return;
+  }
+  // Whole rounds of the animation that passed change nothing; the rest is
+  // played through, frame by frame, to the one on screen now.
+  int64_t cycle = 0;
+  for (const shell::PictureFrame& f : e.frames) cycle += shell::PlayedFrameDelay(f.delay_ms);
+  const int64_t now = Now();
+  int64_t elapsed = std::max<int64_t>(0, now - e.frame_shown_ms) % cycle;
+  const std::size_t before = e.frame;
+  for (int delay = shell::PlayedFrameDelay(e.frames[e.frame].delay_ms); elapsed >= delay;
+       delay = shell::PlayedFrameDelay(e.frames[e.frame].delay_ms)) {
+    elapsed -= delay;
+    e.frame = (e.frame + 1) % e.frames.size();
+  }
+  e.frame_shown_ms = now - elapsed;
+  if (e.frame != before) native_.ShowFrame(e);
+  native_.SetFrameTimer(e, shell::PlayedFrameDelay(e.frames[e.frame].delay_ms) - static_cast<int>(elapsed));
 }
 
 void WindowModel::WriteCaption(Entry& e, const Text& text) {
@@ -219,8 +256,9 @@ void WindowModel::WritePicture(Entry& e, const Text& bytes) {
       break;
     }
   }
+  e.frame_shown_ms = Now();
   native_.ShowPicture(e);
-  if (e.frames.size() > 1) native_.SetFrameTimer(e, shell::PlayedFrameDelay(e.frames.front().delay_ms));
+  if (e.frames.size() > 1 && !e.unseen) native_.SetFrameTimer(e, shell::PlayedFrameDelay(e.frames.front().delay_ms));
 }
 
 void WindowModel::WriteControlProperty(std::string_view control, int property, const PropertyValue& value) {

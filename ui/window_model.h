@@ -47,6 +47,8 @@ struct Entry {
   std::vector<std::pair<Text, int32_t>> items;  // list box: text and item data
   std::vector<shell::PictureFrame> frames;     // picture box
   std::size_t frame = 0;                       // the frame shown
+  int64_t frame_shown_ms = 0;                  // when it was shown, on the model's clock
+  bool unseen = false;                         // the picture cannot be seen: its frames stand still
 };
 
 // What a shell's toolkit does for the model. Every call is on the window
@@ -96,6 +98,9 @@ class WindowModel : public Controls {
 
   void SetRoutineRunner(shell::RoutineRunner runner) { runner_ = std::move(runner); }
   void SetPictureDecoder(shell::PictureDecoder decoder) { decoder_ = std::move(decoder); }
+  // The clock the banner's frames are timed on, in milliseconds (the
+  // system's steady clock unless set).
+  void SetClock(std::function<int64_t()> now_ms) { now_ms_ = std::move(now_ms); }
   // The scheme and host the default boards are built on; a boards box
   // already built shows the boards on it at once, raising nothing.
   void SetBoardHost(std::string_view board_host);
@@ -130,6 +135,12 @@ class WindowModel : public Controls {
   // The window is closing: raises about to be destroyed once.
   void OnClosed();
   void OnFrameTimer(int index);
+  // Whether a picture box can be seen (the shell reports the window
+  // iconified or wholly covered, or the box unmapped, and back). While it
+  // cannot, its frame timer is stopped, so an animation costs nothing; when
+  // it can again, it shows the frame that the time passed calls for and
+  // goes on from there, as if it had played all along.
+  void OnPictureSeen(int index, bool seen);
 
   // Controls.
   void WriteControlProperty(std::string_view control, int property, const PropertyValue& value) override;
@@ -154,8 +165,10 @@ class WindowModel : public Controls {
 
   NativeWindow& native_;
   std::vector<std::unique_ptr<Entry>> entries_;
+  int64_t Now() const;
   shell::RoutineRunner runner_;
   shell::PictureDecoder decoder_;
+  std::function<int64_t()> now_ms_;
   std::string board_host_;
   int current_page_ = 1;
   bool activated_ = false;

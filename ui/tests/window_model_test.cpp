@@ -39,7 +39,8 @@ class Fake : public NativeWindow {
   std::map<int, Text> text;
   std::map<int, bool> shown;
   std::vector<std::function<void()>> posted;
-  int items = 0, selection = -1, focus = -1;
+  int items = 0, selection = -1, focus = -1, timer = 0;
+  int64_t now = 0;
 
   void Say(const std::string& s) { log += (log.empty() ? "" : " ") + s; }
   void Create(const Entry&, const layout::ControlDef&) override {}
@@ -57,7 +58,10 @@ class Fake : public NativeWindow {
   int32_t Selection(const Entry&) override { return selection; }
   void ShowPicture(const Entry& e) override { Say("frames" + std::to_string(e.frames.size())); }
   void ShowFrame(const Entry& e) override { Say("frame" + std::to_string(e.frame)); }
-  void SetFrameTimer(const Entry&, int ms) override { if (ms > 0) Say(std::to_string(ms) + "ms"); }
+  void SetFrameTimer(const Entry&, int ms) override {
+    timer = ms;
+    if (ms > 0) Say(std::to_string(ms) + "ms");
+  }
   void ShowPage(int) override {}
   int FocusedControl() override { return focus; }
   void Focus(const Entry& e) override { focus = e.index; Say(Short(e.name)); }
@@ -95,6 +99,10 @@ const Case kCases[] = {
     {"banner: no bytes, a cut frame show nothing; frames of 10 ms or less play 100 ms",
      "put banner 10 ''; put banner 10 cut; put banner 10 anim; tick banner; tick banner; tick banner; tick banner; press banner",
      "frames0 decoded frames0 decoded frames4 100ms frame1 100ms frame2 11ms frame3 50ms frame0 100ms banner!(30,12)"},
+    {"banner unseen: its timer stops and a late tick plays nothing; seen again it shows the frame the time calls for",
+     "put banner 10 anim; wait 50; unseen banner; timer; tick banner; wait 160; seen banner; seen banner; wait 1; tick banner;"
+     " wait 600; unseen banner; wait 261; seen banner",
+     "decoded frames4 100ms 0ms frame2 1ms frame3 50ms frame0 72ms"},
 };
 
 // Runs one step on the model.
@@ -135,6 +143,9 @@ void Step(WindowModel& m, Fake& f, const std::vector<std::string>& w) {
   if (op == "click") return m.OnClicked(index);
   if (op == "press") return m.OnPressed(index, {30, 12, 1});
   if (op == "tick") return m.OnFrameTimer(index);
+  if (op == "wait") return static_cast<void>(f.now += number(1));
+  if (op == "seen" || op == "unseen") return m.OnPictureSeen(index, op == "seen");
+  if (op == "timer") return f.Say(std::to_string(f.timer) + "ms");
   if (op == "open") return m.Open();
   if (op == "activate") return m.OnActivated();
   if (op == "close") return m.OnClosed();
@@ -146,6 +157,7 @@ TEST(WindowModel, Rules) {
     Fake f;
     WindowModel m(f);
     f.model = &m;
+    m.SetClock([&f] { return f.now; });
     m.SetRoutineRunner([&f](Routine r, const shell::EventArgs& a) {
       std::string said = kRoutines[static_cast<int>(r)];
       if (a.first || a.second) said.append("(").append(std::to_string(a.first)).append(",").append(std::to_string(a.second)).append(")");
