@@ -12,11 +12,46 @@ namespace brevane::win32 {
 using Kind = Entry::Kind;
 
 // The window of one entry of the model.
+// A picture box's frames, each scaled to the box once and kept as a bitmap
+// compatible with the screen: a frame change is then one copy the display
+// driver makes, with no conversion and no halftone scaling in the program.
+class ScaledFrames {
+ public:
+  ScaledFrames() = default;
+  ScaledFrames(const ScaledFrames&) = delete;
+  ScaledFrames& operator=(const ScaledFrames&) = delete;
+  ~ScaledFrames() { Clear(); }
+  void Clear() {
+    for (HBITMAP b : bitmaps_) {
+      if (b) DeleteObject(b);
+    }
+    bitmaps_.clear();
+  }
+  // The bitmap of frame i at width x height, made like dc on first use;
+  // nullptr when it cannot be made.
+  HBITMAP At(const std::vector<shell::PictureFrame>& frames, std::size_t i, int width, int height, HDC dc);
+
+ private:
+  std::vector<HBITMAP> bitmaps_;
+  int width_ = 0, height_ = 0;
+};
+
 struct MainWindow::Control {
   MainWindow* owner = nullptr;
   int index = 0;
   HWND window = nullptr;
+  ScaledFrames frames;  // picture box
 };
+
+namespace {
+std::unique_ptr<MainWindow::Control> NewControl(MainWindow* owner, int index, HWND window) {
+  auto c = std::make_unique<MainWindow::Control>();
+  c->owner = owner;
+  c->index = index;
+  c->window = window;
+  return c;
+}
+}  // namespace
 
 namespace {
 
@@ -93,7 +128,7 @@ bool MainWindow::CreateAndShow() {
                             WideFromUtf8(def.caption).c_str(), style, x, y, def.outer_width,
                             def.outer_height, nullptr, nullptr, Instance(), this);
   if (!window_) return false;
-  controls_.push_back(std::make_unique<Control>(Control{this, 0, window_}));
+  controls_.push_back(NewControl(this, 0, window_));
   Build(x, y);
   // The tab control lies under its page controls.
   if (tabs_) SetWindowPos(tabs_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -102,7 +137,7 @@ bool MainWindow::CreateAndShow() {
 }
 
 void MainWindow::Create(const Entry& entry, const layout::ControlDef& def) {
-  controls_.push_back(std::make_unique<Control>(Control{this, entry.index, nullptr}));
+  controls_.push_back(NewControl(this, entry.index, nullptr));
   Control& c = *controls_.back();
   const wchar_t* window_class = L"STATIC";
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
@@ -250,6 +285,7 @@ int32_t MainWindow::Selection(const Entry& e) {
 }
 
 void MainWindow::ShowPicture(const Entry& e) {
+  if (static_cast<std::size_t>(e.index) < controls_.size()) controls_[static_cast<std::size_t>(e.index)]->frames.Clear();
   if (HWND w = Of(e)) InvalidateRect(w, nullptr, TRUE);
 }
 
@@ -373,6 +409,15 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_ACTIVATE:
       if (LOWORD(wparam) != WA_INACTIVE) OnActivated();
       break;
+    case WM_SIZE:
+      // A minimised window shows no banner: its frames stand still until
+      // the window is restored.
+      if (wparam == SIZE_MINIMIZED || wparam == SIZE_RESTORED || wparam == SIZE_MAXIMIZED) {
+        for (int i = 0; i < size(); ++i) {
+          if (At(i).kind == Kind::kPictureBox) OnPictureSeen(i, wparam != SIZE_MINIMIZED);
+        }
+      }
+      break;
     case WM_CLOSE:
       // No question is asked: closing ends the program.
       DestroyWindow(window);
@@ -430,16 +475,11 @@ LRESULT CALLBACK MainWindow::BannerProcedure(HWND window, UINT message, WPARAM w
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
-void MainWindow::PaintBanner(const Entry& e, HDC dc) {
-  RECT area;
-  GetClientRect(Of(e), &area);
-  if (e.frames.empty()) {
-    FillRect(dc, &area, GetSysColorBrush(COLOR_3DFACE));
-    return;
-  }
-  const PictureFrame& f = e.frames[e.frame < e.frames.size() ? e.frame : 0];
-  // Straight RGBA to top-down BGRA, with transparent pixels over the face
-  // colour.
+namespace {
+
+// A frame as straight RGBA turned into top-down BGRA, with transparent
+// pixels over the face colour, stretched into dc's whole width x height.
+void StretchFrame(const shell::PictureFrame& f, HDC dc, int width, int height) {
   const COLORREF face = GetSysColor(COLOR_3DFACE);
   std::vector<uint8_t> bgra(f.rgba.size());
   for (std::size_t i = 0; i + 3 < f.rgba.size(); i += 4) {
@@ -459,8 +499,55 @@ void MainWindow::PaintBanner(const Entry& e, HDC dc) {
   SetStretchBltMode(dc, HALFTONE);
   SetBrushOrgEx(dc, 0, 0, nullptr);
   // Stretched over the whole box, whatever the picture's proportions.
-  StretchDIBits(dc, 0, 0, area.right - area.left, area.bottom - area.top, 0, 0, f.width, f.height,
-                bgra.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+  StretchDIBits(dc, 0, 0, width, height, 0, 0, f.width, f.height, bgra.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+}  // namespace
+
+HBITMAP ScaledFrames::At(const std::vector<shell::PictureFrame>& frames, std::size_t i, int width, int height,
+                         HDC dc) {
+  if (i >= frames.size() || width <= 0 || height <= 0) return nullptr;
+  if (width != width_ || height != height_ || bitmaps_.size() != frames.size()) {
+    Clear();
+    bitmaps_.assign(frames.size(), nullptr);
+    width_ = width;
+    height_ = height;
+  }
+  if (bitmaps_[i] == nullptr) {
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
+    HDC memory = bitmap ? CreateCompatibleDC(dc) : nullptr;
+    if (memory == nullptr) {
+      if (bitmap) DeleteObject(bitmap);
+      return nullptr;
+    }
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    StretchFrame(frames[i], memory, width, height);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    bitmaps_[i] = bitmap;
+  }
+  return bitmaps_[i];
+}
+
+void MainWindow::PaintBanner(const Entry& e, HDC dc) {
+  RECT area;
+  GetClientRect(Of(e), &area);
+  if (e.frames.empty()) {
+    FillRect(dc, &area, GetSysColorBrush(COLOR_3DFACE));
+    return;
+  }
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  const std::size_t i = e.frame < e.frames.size() ? e.frame : 0;
+  HBITMAP bitmap = controls_[static_cast<std::size_t>(e.index)]->frames.At(e.frames, i, width, height, dc);
+  HDC memory = bitmap ? CreateCompatibleDC(dc) : nullptr;
+  if (memory == nullptr) {
+    StretchFrame(e.frames[i], dc, width, height);
+    return;
+  }
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  DeleteDC(memory);
 }
 
 }  // namespace brevane::win32
