@@ -1,9 +1,10 @@
-// Hand-over of calls to the window thread. The widgets and the embedded
-// browser belong to the window thread; another thread (the first-activation
-// login worker) hands it a call and waits until it has run. Each shell
-// implements the two functions below in its own window_thread.cpp (GLib's
-// main context, a Win32 hand-over window); the call with a result is
-// written once, here.
+// Hand-over of calls to the window thread, the program's one way to reach
+// it. The widgets and the embedded browser belong to the window thread;
+// another thread (the first-activation login worker, a document call made
+// off the window thread) hands it a call and waits until it has run. Each
+// platform implements the two functions below once (window_thread_gtk.cpp on
+// GLib's main context, app/win32/window_thread.cpp with a hand-over window);
+// the call with a result is written once, here.
 #pragma once
 
 #include <functional>
