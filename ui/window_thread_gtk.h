@@ -6,8 +6,6 @@
 // WebKit bridge all hand their calls over this way.
 #pragma once
 
-#include <functional>
-
 #include "ui/window_thread.h"
 
 namespace brevane::gtk {
@@ -15,9 +13,5 @@ namespace brevane::gtk {
 // Records the calling thread as the window thread (called once, at start;
 // the engine's test harness calls it for its own thread).
 void MarkWindowThread();
-
-// Queues a call to the window thread the same way and returns at once (the
-// window model's posted events).
-void PostToWindowThread(std::function<void()> call);
 
 }  // namespace brevane::gtk
