@@ -260,7 +260,7 @@ struct BridgeSignals {
   }
   // A load asked of a page that does not answer: its web process is stuck in
   // the page's script and would never start the load, so that process is
-  // ended and the load asked again of a fresh one. The shell navigates by
+  // ended and the load asked again of a fresh one. The host navigates by
   // address only, so the address the view is heading for is the whole load.
   static void LeaveStuckPage(WebKitWebView* view) {
     const char* uri = webkit_web_view_get_uri(view);

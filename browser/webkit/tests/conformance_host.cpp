@@ -3,8 +3,8 @@
 // served from two loopback servers (two ports, two origins) and, for the
 // fixtures over TLS, from a third one over TLS whose certificate, made for
 // this run, the harness's web context alone accepts for 127.0.0.1; the
-// browser operations over the engine with a control that navigates as the
-// shell's does.
+// browser operations over the engine with the program's own browser control,
+// the harness's web-view host.
 #include <webkit2/webkit2.h>
 
 #include "browser/conformance/conformance.h"

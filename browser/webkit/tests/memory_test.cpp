@@ -122,7 +122,7 @@ TEST(WebProcessMemoryCeilingTest, TheModulesCheckEndsAGreedyPageBetweenWebKitsMe
   EXPECT_EQ(GetUtf8(page.Document(), "title"), "After");
 }
 
-// The shell's own ceiling leaves a page of ordinary size alone.
+// The program's own ceiling leaves a page of ordinary size alone.
 TEST(WebProcessMemoryCeilingTest, TheDefaultCeilingShowsAnOrdinaryPage) {
   CeilingView page({});
   ASSERT_TRUE(page.Load(Allocating(40)));
