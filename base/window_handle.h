@@ -1,5 +1,5 @@
-// A native window handle (an HWND on Windows, an entry of the shell's widget
-// table on Linux); 0 means none.
+// A native window handle (an HWND on Windows, a window of the web-view
+// host's made-up tree on Linux); 0 means none.
 #pragma once
 
 #include <cstdint>

@@ -85,7 +85,8 @@ class NativeWindow {
   // index, or -1.
   virtual int FocusedControl() = 0;
   virtual void Focus(const Entry& e) = 0;
-  // Queues a call to the window thread and returns at once.
+  // Queues a call to the window thread and returns at once: the shells
+  // pass it to PostToWindowThread (ui/window_thread.h).
   virtual void Post(std::function<void()> call) = 0;
 };
 

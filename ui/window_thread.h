@@ -1,9 +1,11 @@
-// Hand-over of calls to the window thread. The widgets and the embedded
-// browser belong to the window thread; another thread (the first-activation
-// login worker) hands it a call and waits until it has run. Each shell
-// implements the two functions below in its own window_thread.cpp (GLib's
-// main context, a Win32 hand-over window); the call with a result is
-// written once, here.
+// Hand-over of calls to the window thread, the program's one way to reach
+// it. The widgets and the embedded browser belong to the window thread;
+// another thread (the first-activation login worker, a document call made
+// off the window thread) hands it a call and waits until it has run, and
+// the window model queues its posted events the same way. Each platform
+// implements the functions below once (window_thread_gtk.cpp on GLib's main
+// context, app/win32/window_thread.cpp with a hand-over window); the call
+// with a result is written once, here.
 #pragma once
 
 #include <functional>
@@ -39,6 +41,10 @@ bool OnWindowThread();
 // never waits for a worker, so ending the program while one waits cannot
 // deadlock.
 void HandOverToWindowThread(const std::function<void()>& call);
+// The same hand-over without the wait: queues the call to the window thread
+// and returns at once (the window model's posted events). The window thread
+// must have been marked (on Windows a call posted before is dropped).
+void PostToWindowThread(std::function<void()> call);
 
 // Runs f on the window thread and returns its result.
 template <typename F>

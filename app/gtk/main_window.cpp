@@ -5,10 +5,9 @@
 #include <algorithm>
 #include <string>
 
-#include "browser/webkit/webkit_engine.h"
 #include "base/text/charset.h"
 #include "app/gtk/widget_parts.h"
-#include "app/gtk/window_thread.h"
+#include "ui/window_thread_gtk.h"
 
 namespace brevane::gtk {
 
@@ -34,11 +33,8 @@ struct MainWindow::Widgets {
   ~Widgets() { StopTimer(); }
 };
 
-namespace {
-
-}  // namespace
-
-MainWindow::MainWindow() : WindowModel(static_cast<NativeWindow&>(*this)) {
+MainWindow::MainWindow(BrowserHostHook browser_host)
+    : WindowModel(static_cast<NativeWindow&>(*this)), browser_host_(std::move(browser_host)) {
   MarkWindowThread();
   const layout::WindowDef& def = layout::MainWindow();
 
@@ -111,13 +107,10 @@ void MainWindow::Create(const Entry& entry, const layout::ControlDef& def) {
       }), &w);
       break;
     case Kind::kBrowser:
-      web_view_ = CreateWebView();
-      w.widget = GTK_WIDGET(web_view_);
-      // The engine's own policy for every page shown: the document bridge
-      // attached from the first load, script dialogs answered without being
-      // shown (alerts closed, confirmations accepted, prompts given their
-      // default text, leaving a page allowed) and downloads refused.
-      PrepareWebView(web_view_);
+      // The browser's own widget, made ready by its host; an empty place
+      // without one.
+      if (browser_host_) w.widget = browser_host_();
+      if (w.widget == nullptr) w.widget = gtk_drawing_area_new();
       break;
     case Kind::kTabControl: {
       // The notebook draws its pages over sibling widgets that have windows

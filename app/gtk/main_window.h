@@ -3,23 +3,22 @@
 // for pixel layout, a GtkNotebook for the tab control (its page controls
 // are laid on a layer over it, so their positions count from the notebook's
 // top-left corner, tab headers included), drawn labels, text views, a tree
-// view list, buttons, a drawing-area picture box and the WebKit web view.
-//
-// Beside the widgets it keeps the handle table (handle_table.cpp) in which
-// the document window (the web view) is searched from the main window's or
-// the browser control's handle; widget_parts.h holds the pieces the widgets
-// share (text conversion, style sheet, picture surfaces).
+// view list, buttons and a drawing-area picture box; at the browser
+// control's place it puts the widget its browser hook gives, without knowing
+// what it is (the composition hosts the WebKit view there). widget_parts.h
+// holds the pieces the widgets share (text conversion, style sheet, picture
+// surfaces).
 #pragma once
 
 #include <gtk/gtk.h>
-#include <webkit2/webkit2.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "browser/operations.h"
+#include "base/window_handle.h"
 #include "ui/window_model.h"
 
 namespace brevane::gtk {
@@ -37,9 +36,15 @@ using shell::RoutineRunner;
 inline constexpr int kClientWidth = 811;
 inline constexpr int kClientHeight = 561;
 
+// Makes the widget that shows the browser, when the window builds the
+// browser control (before the created event); the window places it as any
+// control and the widget's container owns it from then on.
+using BrowserHostHook = std::function<GtkWidget*()>;
+
 class MainWindow : private NativeWindow, public WindowModel {
  public:
-  MainWindow();
+  // Without a hook, or when it gives none, the browser's place stays empty.
+  explicit MainWindow(BrowserHostHook browser_host = nullptr);
   ~MainWindow() override;
 
   // Raises the created event (the window is not shown yet), then shows the
@@ -53,18 +58,9 @@ class MainWindow : private NativeWindow, public WindowModel {
   // The positioned widget of a control (the frame around a text view or
   // list), or nullptr.
   GtkWidget* Widget(std::string_view name) const;
-  WebKitWebView* web_view() const { return web_view_; }
   GtkNotebook* notebook() const { return GTK_NOTEBOOK(notebook_); }
-
-  // The widget handle table: 0 is no window; the main window, the tab
-  // control and every control have a handle, and the web view has its own
-  // entry of the document window class below the browser control.
-  WindowHandle Handle(std::string_view name) const;
-  WindowHandle document_window() const { return static_cast<WindowHandle>(size()) + 1; }
-  bool IsWindow(WindowHandle handle);
-  std::string ClassName(WindowHandle handle);
-  std::vector<WindowHandle> Children(WindowHandle handle);
-  WebKitWebView* WebViewOf(WindowHandle handle);
+  // The main window's handle, as the skin is given it: its GtkWindow.
+  WindowHandle Handle() const { return reinterpret_cast<WindowHandle>(window_); }
 
   struct Widgets;
 
@@ -94,21 +90,8 @@ class MainWindow : private NativeWindow, public WindowModel {
   GtkWidget* fixed_ = nullptr;
   GtkWidget* notebook_ = nullptr;
   GtkWidget* page_layer_ = nullptr;
-  WebKitWebView* web_view_ = nullptr;
+  BrowserHostHook browser_host_;
   std::vector<std::unique_ptr<Widgets>> widgets_;  // by entry index; handle = index + 1
-};
-
-// Navigation of the embedded browser: the address goes to the web view
-// unchanged. An empty address loads the blank page, so the page of the
-// previous navigation is not read again as if it were the new one.
-class WebViewNavigator {
- public:
-  explicit WebViewNavigator(MainWindow& window) : window_(window) {}
-  void Navigate(const Text& address);
-  WindowHandle Handle();
-
- private:
-  MainWindow& window_;
 };
 
 }  // namespace brevane::gtk

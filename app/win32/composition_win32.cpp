@@ -25,7 +25,7 @@ namespace {
 
 // Everything that lives as long as the window.
 struct Parts {
-  win32::Win32Pause pause;
+  win32::Pause pause;
   std::unique_ptr<win32::MainWindow> window;
   std::unique_ptr<win32::WebBrowserHost> browser_control;
   std::unique_ptr<mshtml::MshtmlEngine> engine;

@@ -5,6 +5,7 @@
 
 #include "ui/names.h"
 #include "app/win32/fonts_win32.h"
+#include "app/win32/window_thread.h"
 #include "base/text/wide.h"
 
 namespace brevane::win32 {
@@ -57,9 +58,6 @@ namespace {
 
 constexpr UINT_PTR kBannerTimer = 1;
 constexpr wchar_t kBannerClass[] = L"BrevaneBanner";
-// A call queued to the window thread: lParam holds a std::function the
-// window runs and deletes.
-constexpr UINT kPostedCall = WM_APP + 0x42;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
@@ -104,6 +102,9 @@ bool MainWindow::RegisterClasses() {
 
 bool MainWindow::CreateAndShow() {
   if (window_) return true;
+  // The creating thread is the window thread, as on GTK: the window model's
+  // posted events go to it.
+  MarkWindowThread();
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
   if (!RegisterClasses()) return false;
@@ -321,10 +322,7 @@ void MainWindow::Focus(const Entry& e) {
   if (HWND w = Of(e)) SetFocus(w);
 }
 
-void MainWindow::Post(std::function<void()> call) {
-  auto* queued = new std::function<void()>(std::move(call));
-  if (!window_ || !PostMessageW(window_, kPostedCall, 0, reinterpret_cast<LPARAM>(queued))) delete queued;
-}
+void MainWindow::Post(std::function<void()> call) { PostToWindowThread(std::move(call)); }
 
 bool MainWindow::PreTranslate(MSG& msg) {
   if (!window_ || closed() || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
@@ -400,11 +398,6 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wparam, LPAR
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_3DFACE));
       }
       break;
-    }
-    case kPostedCall: {
-      std::unique_ptr<std::function<void()>> call(reinterpret_cast<std::function<void()>*>(lparam));
-      if (call && *call) (*call)();
-      return 0;
     }
     case WM_ACTIVATE:
       if (LOWORD(wparam) != WA_INACTIVE) OnActivated();

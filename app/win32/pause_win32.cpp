@@ -36,7 +36,7 @@ bool DispatchWaitingMessages(int* quit_code) {
   return quit;
 }
 
-int32_t Win32Pause::For(int32_t duration, int32_t unit) {
+int32_t Pause::For(int32_t duration, int32_t unit) {
   bool quit = false;
   int quit_code = 0;
   HANDLE timer = use_timer_ ? CreateWaitableTimerA(nullptr, FALSE, nullptr) : nullptr;
@@ -72,7 +72,7 @@ int32_t Win32Pause::For(int32_t duration, int32_t unit) {
 
 // Without a timer the due moment is computed on the tick count and the wait
 // on the input queue gets the time left as its time-out.
-void Win32Pause::WaitWithoutTimer(double milliseconds, bool* quit, int* quit_code) {
+void Pause::WaitWithoutTimer(double milliseconds, bool* quit, int* quit_code) {
   const ULONGLONG start = GetTickCount64();
   const double due = static_cast<double>(start) + std::ceil(milliseconds);
   for (;;) {
@@ -89,6 +89,6 @@ void Win32Pause::WaitWithoutTimer(double milliseconds, bool* quit, int* quit_cod
   }
 }
 
-int64_t Win32Pause::TickCount() { return static_cast<int64_t>(GetTickCount64()); }
+int64_t Pause::TickCount() { return static_cast<int64_t>(GetTickCount64()); }
 
 }  // namespace brevane::win32

@@ -22,11 +22,11 @@ using MessageFilter = std::function<bool(MSG&)>;
 void SetMessageFilter(MessageFilter filter);
 bool FilterMessage(MSG& msg);
 
-class Win32Pause : public Pause {
+class Pause : public brevane::Pause {
  public:
   // use_waitable_timer false forces the fallback (a computed time-out on the
   // tick count), the path taken when no timer can be created.
-  explicit Win32Pause(bool use_waitable_timer = true) : use_timer_(use_waitable_timer) {}
+  explicit Pause(bool use_waitable_timer = true) : use_timer_(use_waitable_timer) {}
 
   int32_t For(int32_t duration, int32_t unit = pause_unit::kMilliseconds) override;
   int64_t TickCount() override;

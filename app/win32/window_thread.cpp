@@ -3,12 +3,15 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 
 namespace brevane {
 namespace win32 {
 namespace {
 
 constexpr UINT kRunCall = WM_APP + 0x43;
+// A posted call: lParam holds a std::function the window runs and deletes.
+constexpr UINT kPostedCall = WM_APP + 0x42;
 constexpr wchar_t kHandOverClass[] = L"BrevaneHandOver";
 
 std::atomic<DWORD> g_window_thread{0};
@@ -19,6 +22,11 @@ LRESULT CALLBACK HandOverProcedure(HWND window, UINT message, WPARAM wparam, LPA
     const auto* call = reinterpret_cast<const std::function<void()>*>(lparam);
     if (call && *call) (*call)();
     return 1;
+  }
+  if (message == kPostedCall) {
+    std::unique_ptr<std::function<void()>> call(reinterpret_cast<std::function<void()>*>(lparam));
+    if (call && *call) (*call)();
+    return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);
 }
@@ -49,6 +57,12 @@ void HandOverToWindowThread(const std::function<void()>& call) {
       SendMessageW(window, win32::kRunCall, 0, reinterpret_cast<LPARAM>(&call)) != 1) {
     call();
   }
+}
+
+void PostToWindowThread(std::function<void()> call) {
+  HWND window = win32::g_hand_over.load();
+  auto* queued = new std::function<void()>(std::move(call));
+  if (window == nullptr || !PostMessageW(window, win32::kPostedCall, 0, reinterpret_cast<LPARAM>(queued))) delete queued;
 }
 
 }  // namespace brevane

@@ -1,7 +1,8 @@
 // The window thread on Windows: it owns a hidden message-only window; a
 // call handed over from another thread is sent to it as a private message,
 // and SendMessage returns when the window thread has run it
-// (HandOverToWindowThread in ui/window_thread.h). The window thread serves
+// (HandOverToWindowThread in ui/window_thread.h); a posted call is posted to
+// it and the caller goes on (PostToWindowThread). The window thread serves
 // sent messages in its main loop and inside every pause, so a call waits at
 // most for the handler that is running at the time.
 #pragma once

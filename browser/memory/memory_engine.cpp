@@ -49,46 +49,32 @@ MemoryEngine::~MemoryEngine() {
   state_->served.clear();
 }
 
-MemoryEngine::WindowNode* MemoryEngine::Find(WindowHandle window) {
+MemoryEngine::WindowState* MemoryEngine::Find(WindowHandle window) {
   auto it = windows_.find(window);
   return it == windows_.end() ? nullptr : &it->second;
 }
 
-const MemoryEngine::WindowNode* MemoryEngine::Find(WindowHandle window) const {
+const MemoryEngine::WindowState* MemoryEngine::Find(WindowHandle window) const {
   auto it = windows_.find(window);
   return it == windows_.end() ? nullptr : &it->second;
 }
 
 WindowHandle MemoryEngine::AddWindow(WindowHandle parent, std::string class_name) {
-  WindowHandle handle = next_handle_;
-  next_handle_ += 4;
-  WindowNode node;
-  node.class_name = std::move(class_name);
-  if (WindowNode* up = Find(parent)) {
-    node.parent = parent;
-    up->children.push_back(handle);
-  }
-  windows_.emplace(handle, std::move(node));
+  const WindowHandle handle = tree_.Add(parent, std::move(class_name));
+  windows_.emplace(handle, WindowState{});
   return handle;
 }
 
 void MemoryEngine::RemoveWindow(WindowHandle window) {
-  WindowNode* node = Find(window);
-  if (!node) return;
-  std::vector<WindowHandle> children = node->children;
-  if (WindowNode* up = Find(node->parent)) {
-    up->children.erase(std::remove(up->children.begin(), up->children.end(), window), up->children.end());
-  }
-  windows_.erase(window);
-  for (WindowHandle child : children) RemoveWindow(child);
+  for (WindowHandle removed : tree_.Remove(window)) windows_.erase(removed);
 }
 
 void MemoryEngine::SetHung(WindowHandle window, bool hung) {
-  if (WindowNode* node = Find(window)) node->hung = hung;
+  if (WindowState* node = Find(window)) node->hung = hung;
 }
 
 void MemoryEngine::SetRefused(WindowHandle window, bool refused) {
-  if (WindowNode* node = Find(window)) node->refused = refused;
+  if (WindowState* node = Find(window)) node->refused = refused;
 }
 
 void MemoryEngine::Serve(Text address, Text html, PageOptions options) {
@@ -110,34 +96,27 @@ DocumentPtr MemoryEngine::ShowAddress(const Text& address) {
 }
 
 void MemoryEngine::SetDocument(WindowHandle window, DocumentPtr document) {
-  if (WindowNode* node = Find(window ? window : standard_.document)) node->document = std::move(document);
+  if (WindowState* node = Find(window ? window : standard_.document)) node->document = std::move(document);
 }
 
 DocumentPtr MemoryEngine::shown(WindowHandle window) const {
-  const WindowNode* node = Find(window ? window : standard_.document);
+  const WindowState* node = Find(window ? window : standard_.document);
   return node ? node->document : nullptr;
 }
 
 void MemoryEngine::DisableMember(std::string_view name) { state_->disabled.insert(AsciiLower(name)); }
 
-bool MemoryEngine::IsWindow(WindowHandle window) { return Find(window) != nullptr; }
+bool MemoryEngine::IsWindow(WindowHandle window) { return tree_.Has(window); }
 
-std::string MemoryEngine::ClassName(WindowHandle window) {
-  const WindowNode* node = Find(window);
-  if (!node) return {};
-  return node->class_name.substr(0, 99);
-}
+std::string MemoryEngine::ClassName(WindowHandle window) { return tree_.ClassName(window); }
 
-std::vector<WindowHandle> MemoryEngine::Children(WindowHandle window) {
-  const WindowNode* node = Find(window);
-  return node ? node->children : std::vector<WindowHandle>{};
-}
+std::vector<WindowHandle> MemoryEngine::Children(WindowHandle window) { return tree_.Children(window); }
 
 DomRef MemoryEngine::TopDocument(WindowHandle document_window, int32_t timeout_ms, int32_t* status) {
   ++document_requests_;
   int32_t code = dom_error::kFail;
   DomRef document;
-  const WindowNode* node = Find(document_window);
+  const WindowState* node = Find(document_window);
   if (node && node->hung) {
     if (on_hang) on_hang(timeout_ms);
     code = dom_error::kTimeout;

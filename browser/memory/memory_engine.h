@@ -13,6 +13,7 @@
 #include "browser/browser_control.h"
 #include "browser/dom.h"
 #include "browser/memory/memory_dom.h"
+#include "browser/window_tree.h"
 #include "testing/virtual_clock.h"
 
 namespace brevane::memory {
@@ -87,21 +88,19 @@ class MemoryEngine : public Engine {
   void InitialiseThread() override { ++initialise_count_; }
 
  private:
-  struct WindowNode {
-    std::string class_name;
-    WindowHandle parent = 0;
-    std::vector<WindowHandle> children;
+  // What a window of the tree shows and how it answers.
+  struct WindowState {
     DocumentPtr document;
     bool hung = false;
     bool refused = false;
   };
 
-  WindowNode* Find(WindowHandle window);
-  const WindowNode* Find(WindowHandle window) const;
+  WindowState* Find(WindowHandle window);
+  const WindowState* Find(WindowHandle window) const;
 
   StatePtr state_;
-  std::map<WindowHandle, WindowNode> windows_;
-  WindowHandle next_handle_ = 0x10010;
+  WindowTree tree_;
+  std::map<WindowHandle, WindowState> windows_;
   StandardWindows standard_;
   int initialise_count_ = 0;
   int64_t document_requests_ = 0;

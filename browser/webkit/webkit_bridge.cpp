@@ -3,12 +3,11 @@
 #include <webkit2/webkit2.h>
 
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
-#include <functional>
 
-#include "browser/webkit/script_world.h"
 #include "base/text/charset.h"
+#include "browser/webkit/script_world.h"
+#include "ui/window_thread.h"
 
 namespace brevane {
 
@@ -226,27 +225,6 @@ gboolean OnTimeout(gpointer data) {
   return G_SOURCE_REMOVE;
 }
 
-// A request handed from another thread to the bridge's own thread.
-struct HandedRequest {
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  std::function<void()> work;
-};
-
-gboolean RunHandedRequest(gpointer data) {
-  auto& job = **static_cast<std::shared_ptr<HandedRequest>*>(data);
-  job.work();
-  {
-    std::lock_guard lock(job.mutex);
-    job.done = true;
-  }
-  job.finished.notify_all();
-  return G_SOURCE_REMOVE;
-}
-
-void DropHandedRequest(gpointer data) { delete static_cast<std::shared_ptr<HandedRequest>*>(data); }
-
 struct BridgeHolder {
   std::shared_ptr<WebKitBridge> bridge;
 };
@@ -282,7 +260,7 @@ struct BridgeSignals {
   }
   // A load asked of a page that does not answer: its web process is stuck in
   // the page's script and would never start the load, so that process is
-  // ended and the load asked again of a fresh one. The shell navigates by
+  // ended and the load asked again of a fresh one. The host navigates by
   // address only, so the address the view is heading for is the whole load.
   static void LeaveStuckPage(WebKitWebView* view) {
     const char* uri = webkit_web_view_get_uri(view);
@@ -333,8 +311,7 @@ std::shared_ptr<WebKitBridge> WebKitBridge::For(WebKitWebView* view) {
   return holder->bridge;
 }
 
-WebKitBridge::WebKitBridge(WebKitWebView* view)
-    : view_(view), context_(g_main_context_ref_thread_default()), owner_(std::this_thread::get_id()) {
+WebKitBridge::WebKitBridge(WebKitWebView* view) : view_(view) {
   g_object_add_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
   // is-loading turns on as soon as a load is requested, while the old
   // document is still shown; the load's commit brings the new document.
@@ -366,7 +343,6 @@ WebKitBridge::~WebKitBridge() {
     g_signal_handler_disconnect(view_, terminated_handler_);
     g_object_remove_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
   }
-  g_main_context_unref(context_);
 }
 
 void WebKitBridge::Release(const std::string& generation, int64_t id) {
@@ -441,30 +417,9 @@ int32_t WebKitBridge::TableSize(int64_t* size) {
 }
 
 int32_t WebKitBridge::Request(std::string request, int32_t timeout_ms, Variant* result) {
-  if (std::this_thread::get_id() == owner_) return RequestHere(request, timeout_ms, result);
-
-  // Another thread: the web view belongs to the bridge's thread, which runs
-  // the request between its other events.
-  auto job = std::make_shared<HandedRequest>();
-  auto self = shared_from_this();
-  auto code = std::make_shared<int32_t>(dom_error::kTimeout);
-  auto value = std::make_shared<Variant>();
-  job->work = [self, request, timeout_ms, code, value] { *code = self->RequestHere(request, timeout_ms, value.get()); };
-  // An idle source of the bridge's context, never g_main_context_invoke: that
-  // runs the work on the calling thread whenever it can take the context.
-  GSource* source = g_idle_source_new();
-  g_source_set_priority(source, G_PRIORITY_DEFAULT);
-  g_source_set_callback(source, RunHandedRequest, new std::shared_ptr<HandedRequest>(job), DropHandedRequest);
-  g_source_attach(source, context_);
-  g_source_unref(source);
-  std::unique_lock lock(job->mutex);
-  // The bridge's thread may itself be busy; give it the call's time-out once
-  // more to pick the request up.
-  if (!job->finished.wait_for(lock, std::chrono::milliseconds(2 * static_cast<int64_t>(timeout_ms) + 100),
-                              [&] { return job->done; }))
-    return dom_error::kTimeout;
-  if (*code == dom_error::kOk && result) *result = *value;
-  return *code;
+  // The web view belongs to the window thread: a call from another thread
+  // runs there, between the window's other events.
+  return RunOnWindowThread([&] { return RequestHere(request, timeout_ms, result); });
 }
 
 int32_t WebKitBridge::RequestHere(const std::string& request, int32_t timeout_ms, Variant* result) {

@@ -1,6 +1,8 @@
 // The C++ end of the document bridge of one web view: requests go to the
 // bridge script in Brevane's script world of the main frame, each answer is
-// awaited by iterating the GLib main context, bounded by a time-out.
+// awaited by iterating the GLib main context, bounded by a time-out. A
+// request made off the window thread is handed over to it
+// (ui/window_thread.h).
 #pragma once
 
 #include <cstdint>
@@ -8,14 +10,12 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "browser/dom.h"
 
 typedef struct _WebKitWebView WebKitWebView;
-typedef struct _GMainContext GMainContext;
 typedef struct _JSCValue JSCValue;
 
 namespace brevane {
@@ -94,8 +94,6 @@ class WebKitBridge : public std::enable_shared_from_this<WebKitBridge> {
   void SeeGeneration(const std::string& generation);
 
   WebKitWebView* view_;  // weak: cleared when the view goes
-  GMainContext* context_;
-  std::thread::id owner_;
   int32_t timeout_ms_ = 2000;
   int64_t round_trips_ = 0;
   // A main-frame load was requested and its new document has not arrived yet.

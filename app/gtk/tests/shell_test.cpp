@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "browser/dom.h"
+#include "browser/webkit/web_view_host.h"
 #include "base/text/charset.h"
-#include "app/gtk/gtk_pause.h"
+#include "app/gtk/pause_gtk.h"
 #include "app/gtk/main_window.h"
-#include "app/gtk/window_thread.h"
+#include "ui/window_thread.h"
 #include "ui/layout.h"
 #include "ui/names.h"
 #include "app/worker_proxies.h"
@@ -30,13 +31,18 @@ class ShellTest : public ::testing::Test {
   static void SetUpTestSuite() { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display"; }
 
   void SetUp() override {
-    window_ = std::make_unique<MainWindow>();
+    // The program's web view at the browser's place, as the program hosts it.
+    host_ = std::make_unique<WebViewHost>();
+    window_ = std::make_unique<MainWindow>([this] { return host_->widget(); });
     window_->SetRoutineRunner([this](Routine r, const EventArgs& a) {
       delivered_.push_back({r, a});
       return r == Routine::kPostReply ? 0 : 0;
     });
   }
-  void TearDown() override { window_.reset(); }
+  void TearDown() override {
+    window_.reset();
+    host_.reset();
+  }
 
   void Show() {
     window_->CreateAndShow();
@@ -134,7 +140,7 @@ class ShellTest : public ::testing::Test {
     return "?";
   }
   static void Settle() {
-    GtkPause pause;
+    Pause pause;
     pause.For(200);
   }
   int Count(Routine r) const {
@@ -143,6 +149,7 @@ class ShellTest : public ::testing::Test {
     return n;
   }
 
+  std::unique_ptr<WebViewHost> host_;
   std::unique_ptr<MainWindow> window_;
   std::vector<Delivered> delivered_;
 };
@@ -341,7 +348,7 @@ TEST_F(ShellTest, TabAndShiftTabMoveTheFocusBetweenTabStops) {
 TEST_F(ShellTest, StopClickDuringAPauseRunsInsideItAndThePauseEndsOnTime) {
   Show();
   window_->WriteControlProperty(names::kStopButton, prop::kDisabled, false);
-  GtkPause pause;
+  Pause pause;
   delivered_.clear();
   int64_t clicked_at = -1;
   window_->SetRoutineRunner([&](Routine r, const EventArgs&) {
@@ -404,7 +411,7 @@ TEST_F(ShellTest, WorkerCallsRunOnTheWindowThreadWhileItKeepsDispatching) {
     worker_controls.RaiseFeedbackEvent(names::kBoardsLabel);
     done = AsBool(worker_controls.ReadControlProperty(names::kLoginButton, prop::kDisabled));
   });
-  GtkPause pause;
+  Pause pause;
   pause.For(300);
   worker.join();
   EXPECT_TRUE(done);
@@ -413,33 +420,15 @@ TEST_F(ShellTest, WorkerCallsRunOnTheWindowThreadWhileItKeepsDispatching) {
   EXPECT_EQ(Count(Routine::kPostReply), 1);
 }
 
-TEST_F(ShellTest, HandleTableLeadsFromTheMainWindowToTheWebView) {
-  const WindowHandle main = window_->Handle(names::kMainWindow);
-  const WindowHandle browser = window_->Handle(names::kBrowser);
-  ASSERT_NE(main, 0);
-  ASSERT_NE(browser, 0);
-  EXPECT_TRUE(window_->IsWindow(main));
-  EXPECT_FALSE(window_->IsWindow(0));
-  EXPECT_FALSE(window_->IsWindow(9999));
-  const std::vector<WindowHandle> top = window_->Children(main);
-  ASSERT_EQ(top.size(), 3u);  // banner, browser, tab control, in creation order
-  EXPECT_EQ(top[0], window_->Handle(names::kBanner));
-  EXPECT_EQ(top[1], browser);
-  EXPECT_EQ(top[2], window_->Handle(names::kTabs));
-  EXPECT_EQ(window_->Children(top[2]).size(), 10u);
-  const std::vector<WindowHandle> inside = window_->Children(browser);
-  ASSERT_EQ(inside.size(), 1u);
-  EXPECT_EQ(window_->ClassName(inside[0]), kDocumentWindowClass);
-  EXPECT_NE(window_->ClassName(browser), kDocumentWindowClass);
-  EXPECT_EQ(window_->WebViewOf(inside[0]), window_->web_view());
-  EXPECT_EQ(window_->WebViewOf(main), nullptr);
-  WebViewNavigator nav(*window_);
-  EXPECT_EQ(nav.Handle(), browser);
-  nav.Navigate("");  // the blank page, no crash
-  // An address typed without a scheme loads over http, as the IE control's
-  // Navigate loads it.
-  nav.Navigate("127.0.0.1:9/forum-1.html");
-  EXPECT_STREQ(webkit_web_view_get_uri(window_->web_view()), "http://127.0.0.1:9/forum-1.html");
+TEST_F(ShellTest, TheBrowserHostsWidgetSitsAtTheBrowserControl) {
+  ASSERT_NE(host_->widget(), nullptr);
+  EXPECT_EQ(window_->Widget(names::kBrowser), host_->widget());
+  EXPECT_EQ(gtk_widget_get_toplevel(host_->widget()), GTK_WIDGET(window_->window()));
+  EXPECT_EQ(window_->Handle(), reinterpret_cast<WindowHandle>(window_->window()));
+  // Without a host the browser's place is there, empty.
+  MainWindow bare;
+  ASSERT_NE(bare.Widget(names::kBrowser), nullptr);
+  EXPECT_FALSE(WEBKIT_IS_WEB_VIEW(bare.Widget(names::kBrowser)));
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ TEST(HandOver, WorkerCallsRunOnTheWindowThreadDuringAPause) {
     RunOnWindowThread([&] { finished = true; });
   });
   // The window thread waits in a pause; the worker's calls are served in it.
-  Win32Pause pause;
+  Pause pause;
   for (int i = 0; i < 100 && !finished; ++i) pause.For(20);
   worker.join();
   EXPECT_TRUE(finished);

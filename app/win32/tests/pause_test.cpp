@@ -20,7 +20,7 @@ constexpr ULONGLONG kSlackMs = 20;
 
 struct Recorder {
   std::vector<std::string> events;
-  Win32Pause* pause = nullptr;
+  Pause* pause = nullptr;
   int nested_ms = 0;
 };
 
@@ -60,7 +60,7 @@ class PauseTest : public ::testing::TestWithParam<bool> {
     }
   }
 
-  Win32Pause pause_{GetParam()};
+  Pause pause_{GetParam()};
   Recorder recorder_;
   HWND window_ = nullptr;
 };
@@ -185,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(TimerAndFallback, PauseTest, ::testing::Values(true, fa
                          });
 
 TEST(Pause, TickCountFollowsTheSystemClock) {
-  Win32Pause pause;
+  Pause pause;
   const int64_t before = pause.TickCount();
   pause.For(50);
   EXPECT_GE(pause.TickCount() - before + static_cast<int64_t>(kSlackMs), 50);

@@ -268,7 +268,7 @@ TEST_F(ShellTest, TheLoginWorkersControlCallsRunOnTheWindowThread) {
     done = true;
   });
   // The window thread meanwhile waits in a pause, as during a run.
-  Win32Pause pause;
+  Pause pause;
   for (int i = 0; i < 200 && !done; ++i) pause.For(10);
   worker.join();
   EXPECT_EQ(read_back, Utf8ToGbk("正在登录..."));

@@ -43,7 +43,7 @@ class RealControlHost : public ConformanceHost {
   testing::LoopbackServer first_;
   testing::LoopbackServer second_;
   win32::WebBrowserHost control_;
-  win32::Win32Pause pause_;
+  win32::Pause pause_;
   mshtml::MshtmlEngine engine_;
   DocumentBinding binding_;
   DocumentBrowser browser_{control_, engine_, pause_, binding_};

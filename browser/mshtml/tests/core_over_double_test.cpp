@@ -86,7 +86,7 @@ class CoreOverDouble : public ::testing::Test {
   DocumentDouble double_{pages};
   DoubleBrowserControl control{navigator, double_};
   MshtmlEngine engine;
-  win32::Win32Pause pause;
+  win32::Pause pause;
   DocumentBinding binding;
   DocumentBrowser browser{control, engine, pause, binding};
   Core core{controls, browser, Edges()};

@@ -45,7 +45,7 @@ int main() {
   Measure("object result: document.body (+ release)", 1000, [&] { GetObject(document, "body"); });
   Measure("TopDocument", 300, [&] {
     int32_t status = 0;
-    harness.engine().TopDocument(kWebView, 1000, &status);
+    harness.engine().TopDocument(harness.document_window(), 1000, &status);
   });
   Measure("table 2 outerHTML (body.all.tags, item, read)", 200, [&] {
     DomRef tables = Call(GetObject(GetObject(document, "body"), "all"), "tags", {Variant("table")}).ToObject();

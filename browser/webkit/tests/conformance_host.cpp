@@ -3,21 +3,18 @@
 // served from two loopback servers (two ports, two origins) and, for the
 // fixtures over TLS, from a third one over TLS whose certificate, made for
 // this run, the harness's web context alone accepts for 127.0.0.1; the
-// browser operations over the engine with a control that navigates as the
-// shell's does.
+// browser operations over the engine with the program's own browser control,
+// the harness's web-view host.
 #include <webkit2/webkit2.h>
 
-#include "browser/address.h"
 #include "browser/conformance/conformance.h"
 #include "browser/document_browser.h"
 #include "browser/webkit/tests/harness.h"
-#include "base/text/charset.h"
 #include "testing/tls_loopback_server.h"
 
 namespace brevane::conformance {
 namespace {
 
-using testing::kMainWindow;
 using testing::LoopbackServer;
 using testing::MakeTestCertificate;
 using testing::TestCertificate;
@@ -36,16 +33,6 @@ TestCertificate AcceptedCertificate() {
   }
   return certificate;
 }
-
-// The shell's browser widget: the address goes to the web view as the
-// control would load it.
-class WebViewControl : public BrowserControl {
- public:
-  void Navigate(const Text& address) override {
-    webkit_web_view_load_uri(WebViewHarness::Get().view(), GbkToUtf8(ControlAddress(address)).c_str());
-  }
-  WindowHandle Handle() override { return kMainWindow; }
-};
 
 // Time passes on the GLib main loop while its events are dispatched.
 class MainLoopPause : public brevane::Pause {
@@ -86,7 +73,8 @@ class WebKitHost : public ConformanceHost {
   LoopbackServer first_;
   LoopbackServer second_;
   TlsLoopbackServer secure_{AcceptedCertificate()};
-  WebViewControl control_;
+  // The program's own browser control over the harness's view.
+  WebViewHost& control_ = WebViewHarness::Get().host();
   MainLoopPause pause_;
   DocumentBinding binding_;
   DocumentBrowser browser_{control_, WebViewHarness::Get().engine(), pause_, binding_};

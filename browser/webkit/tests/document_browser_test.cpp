@@ -74,7 +74,7 @@ class DocumentBrowserOnWebKitTest : public ::testing::Test {
 
   LoopbackServer server_;
   LoopbackServer elsewhere_;  // another port: another origin
-  WebViewControl control_;
+  WebViewHost& control_ = H().host();
   MainLoopPause pause_;
   DocumentBinding binding_;
   DocumentBrowser browser_{control_, H().engine(), pause_, binding_};

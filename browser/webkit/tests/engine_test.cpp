@@ -1,5 +1,5 @@
-// The WebKit engine against a real web view: binding through the widget
-// table, Internet Explorer member names, markup in that engine's style,
+// The WebKit engine against a real web view: binding through the host's
+// window tree, the host's navigation, Internet Explorer member names, markup in that engine's style,
 // frames and origins, handle lifetime, calls from another thread, and a page
 // that stops answering.
 #include <gtest/gtest.h>
@@ -30,26 +30,56 @@ DomRef LoadAndBind(const std::string& html) {
 
 std::string OuterHtml(const DomRef& document, const char* id) { return GetUtf8(ById(document, id), "outerHTML"); }
 
-TEST(WebKitEngineTest, WindowTreeComesFromTheWidgetTable) {
+TEST(WebKitEngineTest, WindowTreeComesFromTheHost) {
   WebKitEngine& engine = H().engine();
-  EXPECT_TRUE(engine.IsWindow(kMainWindow));
+  const WindowHandle control = H().host().Handle();
+  ASSERT_NE(control, 0);
+  EXPECT_TRUE(engine.IsWindow(control));
   EXPECT_FALSE(engine.IsWindow(0));
   EXPECT_FALSE(engine.IsWindow(999));
-  EXPECT_EQ(engine.ClassName(kWebView), "Internet Explorer_Server");
+  EXPECT_EQ(engine.ClassName(H().document_window()), "Internet Explorer_Server");
+  EXPECT_NE(engine.ClassName(control), kDocumentWindowClass);
   EXPECT_EQ(engine.ClassName(999), "");
-  EXPECT_EQ(engine.Children(kMainWindow), std::vector<WindowHandle>{kBox});
+  EXPECT_EQ(engine.Children(control), std::vector<WindowHandle>{H().document_window()});
   EXPECT_TRUE(engine.Children(999).empty());
+  EXPECT_EQ(H().host().ViewOf(H().document_window()), H().view());
+  EXPECT_EQ(H().host().ViewOf(control), nullptr);
+}
+
+// The host navigates by the browser control's address rules.
+TEST(WebKitEngineTest, TheHostNavigatesAsTheControlDoes) {
+  WebKitWebView* view = H().view();
+  H().host().Navigate("");  // the blank page
+  EXPECT_STREQ(webkit_web_view_get_uri(view), "about:blank");
+  // An address typed without a scheme loads over http, as the IE control's
+  // Navigate loads it.
+  LoopbackServer server;
+  server.AddPage("/forum-1.html", "<html><head><title>Forum</title></head><body></body></html>");
+  const std::string address = "127.0.0.1:" + std::to_string(server.port()) + "/forum-1.html";
+  bool loaded = false;
+  const gulong handler =
+      g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView* v, WebKitLoadEvent event, gpointer flag) {
+                         const char* uri = webkit_web_view_get_uri(v);
+                         if (event == WEBKIT_LOAD_FINISHED && uri && std::string(uri) != "about:blank")
+                           *static_cast<bool*>(flag) = true;
+                       }),
+                       &loaded);
+  H().host().Navigate(address);
+  EXPECT_EQ(std::string(webkit_web_view_get_uri(view)), "http://" + address);
+  EXPECT_TRUE(H().RunUntil([&] { return loaded; }, 20000));
+  g_signal_handler_disconnect(view, handler);
+  EXPECT_EQ(GetUtf8(H().Document(), "title"), "Forum");
 }
 
 TEST(WebKitEngineTest, TopDocumentOnlyFromTheWebView) {
   ASSERT_TRUE(H().LoadHtml("<html><head><title>T</title></head><body>x</body></html>"));
   int32_t status = 0;
-  EXPECT_FALSE(H().engine().TopDocument(kMainWindow, 1000, &status));
+  EXPECT_FALSE(H().engine().TopDocument(H().host().Handle(), 1000, &status));
   EXPECT_NE(status, dom_error::kOk);
   EXPECT_FALSE(H().engine().TopDocument(999, 1000, &status));
   EXPECT_NE(status, dom_error::kOk);
 
-  DomRef document = H().engine().TopDocument(kWebView, 1000, &status);
+  DomRef document = H().engine().TopDocument(H().document_window(), 1000, &status);
   ASSERT_TRUE(document);
   EXPECT_EQ(status, dom_error::kOk);
   EXPECT_EQ(GetUtf8(document, "title"), "T");
@@ -224,39 +254,35 @@ TEST(WebKitEngineTest, WritesClicksAndFailures) {
   EXPECT_EQ(GetUtf8(document, "title"), "after");
 }
 
-// A second web view, with its own window, that the test can destroy.
-class SecondView : public WidgetTable {
+// A second host, its view in a window of its own that the test can destroy.
+class SecondView {
  public:
   SecondView() {
     window_ = gtk_offscreen_window_new();
-    view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
-    gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
+    gtk_container_add(GTK_CONTAINER(window_), host_.widget());
     gtk_widget_show_all(window_);
   }
-  ~SecondView() override { Destroy(); }
+  ~SecondView() { Destroy(); }
   void Destroy() {
     if (window_) gtk_widget_destroy(window_);
     window_ = nullptr;
-    view_ = nullptr;
   }
-  WebKitWebView* view() { return view_; }
-  bool IsWindow(WindowHandle handle) override { return handle == 1 && view_; }
-  std::string ClassName(WindowHandle) override { return std::string(kWebViewClass); }
-  std::vector<WindowHandle> Children(WindowHandle) override { return {}; }
-  WebKitWebView* WebViewOf(WindowHandle handle) override { return handle == 1 ? view_ : nullptr; }
+  WebViewHost& host() { return host_; }
+  WebKitWebView* view() { return host_.view(); }
 
  private:
+  WebViewHost host_;
   GtkWidget* window_ = nullptr;
-  WebKitWebView* view_ = nullptr;
 };
 
 TEST(WebKitEngineTest, AViewWithoutAPageAndAViewThatIsGone) {
   H();  // GTK is ready
   SecondView second;
-  WebKitEngine engine(second);
+  WebKitEngine engine(second.host());
+  const WindowHandle document_window = second.host().document_window();
   engine.SetCallTimeout(10000);
   int32_t status = -1;
-  DomRef blank = engine.TopDocument(1, 10000, &status);
+  DomRef blank = engine.TopDocument(document_window, 10000, &status);
   EXPECT_EQ(status, dom_error::kOk);
   EXPECT_EQ(GetUtf8(GetObject(blank, "body"), "innerHTML"), "");
 
@@ -267,7 +293,7 @@ TEST(WebKitEngineTest, AViewWithoutAPageAndAViewThatIsGone) {
                    &loaded);
   webkit_web_view_load_html(second.view(), "<html><body><p id=\"p\">second</p></body></html>", "http://127.0.0.1/");
   ASSERT_TRUE(H().RunUntil([&] { return loaded; }, 20000));
-  DomRef document = engine.TopDocument(1, 10000, &status);
+  DomRef document = engine.TopDocument(document_window, 10000, &status);
   DomRef p = ById(document, "p");
   EXPECT_EQ(GetUtf8(p, "innerText"), "second");
 
@@ -275,8 +301,10 @@ TEST(WebKitEngineTest, AViewWithoutAPageAndAViewThatIsGone) {
   int32_t code = dom_error::kOk;
   Get(p, "innerText", &code);
   EXPECT_EQ(code, dom_error::kNoObject);
-  EXPECT_FALSE(engine.TopDocument(1, 1000, &status));
+  EXPECT_FALSE(engine.TopDocument(document_window, 1000, &status));
   EXPECT_EQ(status, dom_error::kNoObject);
+  EXPECT_FALSE(engine.IsWindow(document_window));
+  EXPECT_EQ(second.host().Handle(), 0);
 }
 
 TEST(WebKitEngineTest, ScriptDialogsAreAnsweredWithoutShowing) {
@@ -498,8 +526,8 @@ TEST(WebKitEngineTest, ABusyPageCostsOneTimeOutThenAnswersAgain) {
       {"property", [&] { int32_t c = -1; Get(document, "title", &c); return c; }},
       {"method", [&] { int32_t c = -1; Call(document, "getElementById", {Variant("p")}, &c); return c; }},
       {"write", [&] { return Put(p, "innerText", Variant("new")); }},
-      {"top document", [&] { engine.TopDocument(kWebView, 0, &status); return status; }},
-      {"top document, own time-out", [&] { engine.TopDocument(kWebView, 5000, &status); return status; }},
+      {"top document", [&] { engine.TopDocument(H().document_window(), 0, &status); return status; }},
+      {"top document, own time-out", [&] { engine.TopDocument(H().document_window(), 5000, &status); return status; }},
   };
   for (int round = 0; round < 3; ++round)
     for (const Step& step : steps) EXPECT_EQ(step.call(), dom_error::kTimeout) << step.what;
@@ -576,10 +604,10 @@ TEST(WebKitEngineTest, APageStuckWhileLoadingGivesWayToTheNextLoad) {
   const int64_t timeouts = bridge->timeouts();
   int32_t status = -1;
   // Asked until the script holds the page (it runs right after the title).
-  for (int i = 0; i < 50 && status != dom_error::kTimeout; ++i) engine.TopDocument(kWebView, 300, &status);
+  for (int i = 0; i < 50 && status != dom_error::kTimeout; ++i) engine.TopDocument(H().document_window(), 300, &status);
   EXPECT_EQ(status, dom_error::kTimeout);
   for (int i = 0; i < 5; ++i) {
-    engine.TopDocument(kWebView, 300, &status);
+    engine.TopDocument(H().document_window(), 300, &status);
     EXPECT_EQ(status, dom_error::kTimeout);
   }
   EXPECT_TRUE(bridge->unresponsive());
@@ -600,7 +628,7 @@ TEST(WebKitEngineTest, AHungPageTimesOutInsteadOfFreezing) {
   WebKitEngine& engine = H().engine();
   engine.SetCallTimeout(500);
   int32_t status = -1;
-  document = engine.TopDocument(kWebView, 1000, &status);
+  document = engine.TopDocument(H().document_window(), 1000, &status);
   ASSERT_TRUE(document);
   DomRef button = ById(document, "hang");
   ASSERT_TRUE(button);
@@ -610,7 +638,7 @@ TEST(WebKitEngineTest, AHungPageTimesOutInsteadOfFreezing) {
   EXPECT_EQ(code, dom_error::kTimeout);
   Get(document, "title", &code);
   EXPECT_EQ(code, dom_error::kTimeout);
-  EXPECT_FALSE(engine.TopDocument(kWebView, 300, &status));
+  EXPECT_FALSE(engine.TopDocument(H().document_window(), 300, &status));
   EXPECT_EQ(status, dom_error::kTimeout);
 
   // A fresh web process serves the next page; the hung page's objects fail.

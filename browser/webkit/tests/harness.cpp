@@ -6,30 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/text/charset.h"
+#include "ui/window_thread_gtk.h"
 
 namespace brevane::testing {
-
-bool TestWidgets::IsWindow(WindowHandle handle) {
-  return handle == kMainWindow || handle == kBox || handle == kWebView;
-}
-
-std::string TestWidgets::ClassName(WindowHandle handle) {
-  switch (handle) {
-    case kMainWindow: return "BrevaneMainWindow";
-    case kBox: return "GtkBox";
-    case kWebView: return std::string(kWebViewClass);
-  }
-  return {};
-}
-
-std::vector<WindowHandle> TestWidgets::Children(WindowHandle handle) {
-  if (handle == kMainWindow) return {kBox};
-  if (handle == kBox) return {kWebView};
-  return {};
-}
-
-WebKitWebView* TestWidgets::WebViewOf(WindowHandle handle) { return handle == kWebView ? view_ : nullptr; }
 
 WebViewHarness& WebViewHarness::Get() {
   static WebViewHarness* harness = new WebViewHarness();
@@ -41,19 +20,21 @@ WebViewHarness::WebViewHarness() {
   setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
   gtk_init(nullptr, nullptr);
+  // The tests' thread is the window thread the view belongs to.
+  gtk::MarkWindowThread();
   window_ = gtk_offscreen_window_new();
   gtk_window_set_default_size(GTK_WINDOW(window_), 800, 600);
-  // The program's own view, with its memory ceiling and website data.
-  view_ = CreateWebView();
-  gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
+  // The program's own host and view, with its memory ceiling and website
+  // data, made ready as the program's is.
+  host_ = new WebViewHost();
+  view_ = host_->view();
+  gtk_container_add(GTK_CONTAINER(window_), host_->widget());
   gtk_widget_show_all(window_);
   g_signal_connect(view_, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
                      if (event == WEBKIT_LOAD_FINISHED) static_cast<WebViewHarness*>(self)->load_finished_ = true;
                    }),
                    this);
-  PrepareWebView(view_);
-  widgets_ = new TestWidgets(view_);
-  engine_ = new WebKitEngine(*widgets_);
+  engine_ = new WebKitEngine(*host_);
   // Generous time-outs: test machines run many programs at once.
   engine_->SetCallTimeout(10000);
 }
@@ -87,16 +68,12 @@ bool WebViewHarness::LoadUri(const std::string& uri) {
 
 DomRef WebViewHarness::Document(int32_t* status) {
   int32_t code = 0;
-  DomRef document = engine_->TopDocument(kWebView, 10000, &code);
+  DomRef document = engine_->TopDocument(document_window(), 10000, &code);
   if (status) *status = code;
   return document;
 }
 
 void WebViewHarness::TerminateWebProcess() { webkit_web_view_terminate_web_process(view_); }
-
-void WebViewControl::Navigate(const Text& address) {
-  webkit_web_view_load_uri(WebViewHarness::Get().view(), GbkToUtf8(address).c_str());
-}
 
 int32_t MainLoopPause::For(int32_t duration, int32_t unit) {
   WebViewHarness::Get().RunUntil([] { return false; }, static_cast<int>(PauseMilliseconds(duration, unit)));

@@ -1,15 +1,16 @@
 // A real web view for the engine's tests: one offscreen GTK window holding
-// one WebKitWebView per test program (WebKit starts slowly), a widget table
-// around it, page loading that waits for the load to finish, and a small
-// HTTP server on the loopback interface for pages that need a real origin.
+// the view of one web-view host per test program (WebKit starts slowly),
+// the program's own host with its window tree, page loading that waits for
+// the load to finish, and a small HTTP server on the loopback interface for
+// pages that need a real origin.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "browser/browser_control.h"
 #include "browser/pause.h"
+#include "browser/webkit/web_view_host.h"
 #include "browser/webkit/webkit_engine.h"
 #include "testing/loopback_server.h"
 
@@ -17,31 +18,18 @@ typedef struct _GtkWidget GtkWidget;
 
 namespace brevane::testing {
 
-// Handles of the test window tree: the main window, a box inside it, and the
-// web view inside the box.
-inline constexpr WindowHandle kMainWindow = 101;
-inline constexpr WindowHandle kBox = 102;
-inline constexpr WindowHandle kWebView = 103;
-
-class TestWidgets : public WidgetTable {
- public:
-  explicit TestWidgets(WebKitWebView* view) : view_(view) {}
-  bool IsWindow(WindowHandle handle) override;
-  std::string ClassName(WindowHandle handle) override;
-  std::vector<WindowHandle> Children(WindowHandle handle) override;
-  WebKitWebView* WebViewOf(WindowHandle handle) override;
-
- private:
-  WebKitWebView* view_;
-};
-
 class WebViewHarness {
  public:
   // The process's one harness, created on first use on the calling thread.
   static WebViewHarness& Get();
 
   WebKitWebView* view() { return view_; }
+  // The host of the view: the browser control the browser operations
+  // navigate, and the window tree the engine answers from.
+  WebViewHost& host() { return *host_; }
   WebKitEngine& engine() { return *engine_; }
+  // The host's document window (the view).
+  WindowHandle document_window() { return host_->document_window(); }
 
   // Load a page and wait (up to 20 s) until it and its frames are loaded.
   bool LoadHtml(const std::string& utf8_html, const std::string& base_uri = "http://127.0.0.1/");
@@ -60,18 +48,10 @@ class WebViewHarness {
   bool WaitForLoad();
 
   GtkWidget* window_ = nullptr;
+  WebViewHost* host_ = nullptr;
   WebKitWebView* view_ = nullptr;
-  TestWidgets* widgets_ = nullptr;
   WebKitEngine* engine_ = nullptr;
   bool load_finished_ = false;
-};
-
-// The shell's browser widget over the harness's view: navigation starts a
-// load; its handle is the main window's, so binding searches the window tree.
-class WebViewControl : public BrowserControl {
- public:
-  void Navigate(const Text& address) override;
-  WindowHandle Handle() override { return kMainWindow; }
 };
 
 // A pause on the GLib main loop: time passes while events are dispatched.

@@ -280,7 +280,7 @@ class HostilePageTest : public ::testing::TestWithParam<Hostile> {
 
   LoopbackServer forum_;
   LoopbackServer advertiser_;  // another port: another origin
-  WebViewControl control_;
+  WebViewHost& control_ = H().host();
   MainLoopPause pause_;
   DocumentBinding binding_;
   DocumentBrowser browser_{control_, H().engine(), pause_, binding_};

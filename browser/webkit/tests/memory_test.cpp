@@ -15,16 +15,15 @@
 namespace brevane::testing {
 namespace {
 
-// A view of CreateWebView in a window of its own, with the events the test
-// waits for.
+// A host's view with its own ceiling in a window of its own, with the events
+// the test waits for.
 class CeilingView {
  public:
   explicit CeilingView(const WebProcessMemoryCeiling& ceiling)
-      : view_((WebViewHarness::Get(), CreateWebView(ceiling))), widgets_(view_), engine_(widgets_) {
+      : host_((WebViewHarness::Get(), ceiling)), view_(host_.view()), engine_(host_) {
     window_ = gtk_offscreen_window_new();
-    gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
+    gtk_container_add(GTK_CONTAINER(window_), host_.widget());
     gtk_widget_show_all(window_);
-    PrepareWebView(view_);
     g_signal_connect(view_, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
                        if (event == WEBKIT_LOAD_FINISHED) static_cast<CeilingView*>(self)->loaded_ = true;
                      }),
@@ -47,7 +46,7 @@ class CeilingView {
   }
   DomRef Document() {
     int32_t status = -1;
-    DomRef document = engine_.TopDocument(kWebView, 10000, &status);
+    DomRef document = engine_.TopDocument(host_.document_window(), 10000, &status);
     EXPECT_EQ(status, dom_error::kOk);
     return document;
   }
@@ -62,8 +61,8 @@ class CeilingView {
 
  private:
   // The harness comes first: it starts GTK and sets up the test environment.
+  WebViewHost host_;
   WebKitWebView* view_;
-  TestWidgets widgets_;
   WebKitEngine engine_;
   GtkWidget* window_ = nullptr;
   bool loaded_ = false;
@@ -123,7 +122,7 @@ TEST(WebProcessMemoryCeilingTest, TheModulesCheckEndsAGreedyPageBetweenWebKitsMe
   EXPECT_EQ(GetUtf8(page.Document(), "title"), "After");
 }
 
-// The shell's own ceiling leaves a page of ordinary size alone.
+// The program's own ceiling leaves a page of ordinary size alone.
 TEST(WebProcessMemoryCeilingTest, TheDefaultCeilingShowsAnOrdinaryPage) {
   CeilingView page({});
   ASSERT_TRUE(page.Load(Allocating(40)));

@@ -74,7 +74,7 @@ class TlsBoardTest : public ::testing::Test {
   }
 
   int tls_failures_ = 0;
-  WebViewControl control_;
+  WebViewHost& control_ = H().host();
   MainLoopPause pause_;
   DocumentBinding binding_;
   DocumentBrowser browser_{control_, H().engine(), pause_, binding_};

@@ -11,10 +11,10 @@
 
 namespace brevane::gtk {
 
-class GtkPause : public Pause {
+class Pause : public brevane::Pause {
  public:
   // The constructing thread is the window thread.
-  GtkPause();
+  Pause();
 
   int32_t For(int32_t duration, int32_t unit = pause_unit::kMilliseconds) override;
   int64_t TickCount() override;

@@ -1,4 +1,4 @@
-#include "app/gtk/gtk_pause.h"
+#include "app/gtk/pause_gtk.h"
 
 #include <glib.h>
 
@@ -15,9 +15,9 @@ gboolean MarkFired(gpointer data) {
 
 }  // namespace
 
-GtkPause::GtkPause() : window_thread_(std::this_thread::get_id()) {}
+Pause::Pause() : window_thread_(std::this_thread::get_id()) {}
 
-int32_t GtkPause::For(int32_t duration, int32_t unit) {
+int32_t Pause::For(int32_t duration, int32_t unit) {
   const double ms = PauseMilliseconds(duration, unit);
   if (ms <= 0) return 1;
   // GLib timers take whole milliseconds; round up so the pause never ends
@@ -36,6 +36,6 @@ int32_t GtkPause::For(int32_t duration, int32_t unit) {
   return 1;
 }
 
-int64_t GtkPause::TickCount() { return g_get_monotonic_time() / 1000; }
+int64_t Pause::TickCount() { return g_get_monotonic_time() / 1000; }
 
 }  // namespace brevane::gtk

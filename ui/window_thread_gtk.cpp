@@ -1,4 +1,4 @@
-#include "app/gtk/window_thread.h"
+#include "ui/window_thread_gtk.h"
 
 #include <glib.h>
 
@@ -53,13 +53,13 @@ void HandOverToWindowThread(const std::function<void()>& call) {
   waiting->done_signal.wait(lock, [&] { return waiting->done; });
 }
 
+void PostToWindowThread(std::function<void()> call) {
+  g_idle_add_full(G_PRIORITY_DEFAULT, RunPosted, new std::function<void()>(std::move(call)), nullptr);
+}
+
 namespace gtk {
 
 void MarkWindowThread() { g_window_thread = std::this_thread::get_id(); }
-
-void PostToWindowThread(std::function<void()> f) {
-  g_idle_add_full(G_PRIORITY_DEFAULT, RunPosted, new std::function<void()>(std::move(f)), nullptr);
-}
 
 }  // namespace gtk
 }  // namespace brevane
