@@ -23,6 +23,7 @@ struct MainWindow::Widgets {
   // List box: the selection last reported (GTK also reports non-changes).
   int32_t reported_selection = -1;
   FrameSurfaces frames;  // picture box
+  bool mapped = false;   // picture box
   guint timer = 0;
 
   GtkWidget* target() const { return inner != nullptr ? inner : widget; }
@@ -68,6 +69,29 @@ MainWindow::MainWindow(BrowserHostHook browser_host)
   g_signal_connect(window_, "notify::is-active", Cb([](GObject* w, GParamSpec*, gpointer self) {
     if (gtk_window_is_active(GTK_WINDOW(w))) static_cast<MainWindow*>(self)->OnActivated();
   }), this);
+  // An iconified or wholly covered window shows no banner: its frames stand
+  // still meanwhile (a compositing window manager never reports a window
+  // covered, so there the banner plays on while covered).
+  gtk_widget_add_events(window_, GDK_VISIBILITY_NOTIFY_MASK | GDK_STRUCTURE_MASK);
+  g_signal_connect(window_, "window-state-event", Cb([](GtkWidget*, GdkEventWindowState* ev, gpointer self) -> gboolean {
+    auto* me = static_cast<MainWindow*>(self);
+    me->iconified_ = (ev->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    me->ReportPicturesSeen();
+    return FALSE;
+  }), this);
+  g_signal_connect(window_, "visibility-notify-event", Cb([](GtkWidget*, GdkEventVisibility* ev, gpointer self) -> gboolean {
+    auto* me = static_cast<MainWindow*>(self);
+    me->covered_ = ev->state == GDK_VISIBILITY_FULLY_OBSCURED;
+    me->ReportPicturesSeen();
+    return FALSE;
+  }), this);
+}
+
+void MainWindow::ReportPicturesSeen() {
+  for (const auto& w : widgets_) {
+    if (w->index > 0 && At(w->index).kind == Kind::kPictureBox)
+      OnPictureSeen(w->index, w->mapped && !iconified_ && !covered_);
+  }
 }
 
 MainWindow::~MainWindow() {
@@ -94,6 +118,13 @@ void MainWindow::Create(const Entry& entry, const layout::ControlDef& def) {
         cairo_paint(cr);
         return FALSE;
       }), &w);
+      for (const char* signal : {"map", "unmap"}) {
+        g_signal_connect(w.widget, signal, Cb([](GtkWidget* widget, gpointer data) {
+          auto* in = static_cast<Widgets*>(data);
+          in->mapped = gtk_widget_get_mapped(widget) != FALSE;
+          in->owner->ReportPicturesSeen();
+        }), &w);
+      }
       g_signal_connect(w.widget, "button-press-event", Cb([](GtkWidget*, GdkEventButton* ev, gpointer data) -> gboolean {
         auto* in = static_cast<Widgets*>(data);
         if (ev->button != 1 || ev->type != GDK_BUTTON_PRESS) return FALSE;

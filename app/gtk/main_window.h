@@ -85,6 +85,9 @@ class MainWindow : private NativeWindow, public WindowModel {
 
   Widgets& W(const Entry& e) const { return *widgets_[static_cast<std::size_t>(e.index)]; }
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+  // Tells the model which picture boxes can be seen: mapped, in a window
+  // neither iconified nor wholly covered.
+  void ReportPicturesSeen();
 
   GtkWidget* window_ = nullptr;
   GtkWidget* fixed_ = nullptr;
@@ -92,6 +95,8 @@ class MainWindow : private NativeWindow, public WindowModel {
   GtkWidget* page_layer_ = nullptr;
   BrowserHostHook browser_host_;
   std::vector<std::unique_ptr<Widgets>> widgets_;  // by entry index; handle = index + 1
+  bool iconified_ = false;
+  bool covered_ = false;  // the X server reports the window fully obscured
 };
 
 }  // namespace brevane::gtk
