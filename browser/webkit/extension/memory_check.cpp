@@ -54,47 +54,46 @@ int64_t ResidentNow(int fd, int64_t page_size) {
   return AnonymousResidentBytes(text, page_size);
 }
 
-// Faster than any page can make its process grow on this kind of machine
-// (a fill of fresh pages runs at well under this), so the process cannot
-// cross the ceiling between two checks spaced by the headroom left over
-// this rate. A quiet page far below the ceiling is checked about five
-// times a second instead of ten; one nearing it, or growing toward it, as
-// often as the shortest period allows.
-constexpr uint64_t kFastestGrowthBytesPerSecond = uint64_t{4} << 30;
-constexpr uint32_t kLongestPeriodFactor = 10;
-
-uint32_t NextCheckMs(int64_t resident, uint64_t limit_bytes, uint32_t shortest_ms) {
-  if (resident < 0 || static_cast<uint64_t>(resident) >= limit_bytes) return shortest_ms;
-  const uint64_t headroom = limit_bytes - static_cast<uint64_t>(resident);
-  const uint64_t ms = headroom * 1000 / kFastestGrowthBytesPerSecond;
-  const uint64_t longest = uint64_t{shortest_ms} * kLongestPeriodFactor;
-  return static_cast<uint32_t>(ms < shortest_ms ? shortest_ms : ms > longest ? longest : ms);
+// Sleeps for that much of the process's CPU time (all its threads'), or of
+// the wall clock where that clock cannot be slept on.
+void SleepOnProcessTime(uint32_t ms) {
+  timespec rest{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  int result;
+  while ((result = clock_nanosleep(CLOCK_PROCESS_CPUTIME_ID, 0, &rest, &rest)) == EINTR) {
+  }
+  if (result == 0) return;
+  rest = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&rest, &rest) == -1 && errno == EINTR) {
+  }
 }
 
 // The watch thread: it only reads two counters and sleeps, and lives as long
 // as the process. GLib's thread, since WebKit's own threads are GLib's and
 // the process is GLib's, and a detached std::thread would be one more
-// runtime's. Each wake-up costs the machine more than the reads it makes,
-// so the thread wakes no more often than the ceiling needs.
+// runtime's.
+//
+// A process's memory grows only while it runs: its own threads touch the
+// pages, and the kernel's work of giving it them counts as their CPU time.
+// So the thread checks after every period of the process's CPU time, not of
+// the wall clock: a page allocating flat out is checked as often as before
+// (one period of CPU time is at most one period of wall time), while a page
+// that sits still between passes wakes the thread almost never, where every
+// wake-up costs the machine more than the reads it makes.
 gpointer RunWatch(gpointer data) {
   const Watch watch = *static_cast<const Watch*>(data);
   delete static_cast<const Watch*>(data);
-  const uint32_t shortest_ms = watch.period_ms > 0 ? watch.period_ms : 250;
+  const uint32_t period_ms = watch.period_ms > 0 ? watch.period_ms : 250;
   const int statm = watch.limit_bytes > 0 ? open("/proc/self/statm", O_RDONLY | O_CLOEXEC) : -1;
   for (;;) {
     // The parent-death signal covers a program that is killed; this covers
     // a parent that went before the signal was asked for.
     if (watch.program > 0 && getppid() != watch.program) EndProcess("the program has ended", -1, 0);
-    uint32_t period_ms = shortest_ms * kLongestPeriodFactor;
     if (watch.limit_bytes > 0) {
       const int64_t bytes = ResidentNow(statm, watch.page_size);
       if (bytes >= 0 && static_cast<uint64_t>(bytes) > watch.limit_bytes)
         EndProcess(nullptr, bytes >> 20, watch.limit_bytes >> 20);
-      period_ms = NextCheckMs(bytes, watch.limit_bytes, shortest_ms);
     }
-    timespec rest{static_cast<time_t>(period_ms / 1000), static_cast<long>(period_ms % 1000) * 1000000L};
-    while (nanosleep(&rest, &rest) == -1 && errno == EINTR) {
-    }
+    SleepOnProcessTime(period_ms);
   }
   return nullptr;
 }
