@@ -12,10 +12,10 @@ Each program file belongs to a layer, counted from the ground floor up:
 
 Tests, benchmarks, fuzz targets and the test doubles (testing/: the
 shared fakes, the in-memory engine, the conformance suite, the loader's
-heap-backed system) may include any layer; program code never includes
-them. An arrow up is a program file that includes a
-header of a higher layer, or a test double. Prints every such arrow and
-the count; exits 1 when there is any (or more than N with --allow N).
+heap-backed address space) may include any layer; program code never
+includes them. An arrow up is a program file that includes a header of a
+higher layer, or a test double. Prints every such arrow and the count;
+exits 1 when there is any (or more than N with --allow N).
 
   tools/check-layers.py [--allow N]
 """
