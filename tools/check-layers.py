@@ -10,11 +10,12 @@ Each program file belongs to a layer, counted from the ground floor up:
   3 core/, extras/   the monitoring core; banner, pictures, contact, skin
   4 app/             composition, entry and the two shells
 
-Tests, benchmarks, fuzz targets and the test doubles (testing/, the
-in-memory engine, the conformance suite) may include any layer; program
-code never includes them. An arrow up is a program file that includes a
-header of a higher layer, or a test double. Prints every such arrow and
-the count; exits 1 when there is any (or more than N with --allow N).
+Tests, benchmarks, fuzz targets and the test doubles (testing/: the
+shared fakes, the in-memory engine, the conformance suite, the loader's
+heap-backed address space) may include any layer; program code never
+includes them. An arrow up is a program file that includes a header of a
+higher layer, or a test double. Prints every such arrow and the count;
+exits 1 when there is any (or more than N with --allow N).
 
   tools/check-layers.py [--allow N]
 """
@@ -28,7 +29,7 @@ LAYERS = [  # longest prefix first
     ("browser/webkit/", 2), ("browser/mshtml/", 2),
     ("base/", 0), ("ui/", 1), ("browser/", 1), ("core/", 3), ("extras/", 3), ("app/", 4),
 ]
-DOUBLES = ("testing/", "browser/memory/", "browser/conformance/", "tools/", "fuzz/")
+DOUBLES = ("testing/", "tools/", "fuzz/")
 TEST_PARTS = ("/tests/", "/bench/", "/fuzz/")
 
 

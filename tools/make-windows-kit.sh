@@ -43,7 +43,7 @@ for arch in "${ARCHES[@]}"; do
     -exec cp {} "$stage/" \;
   cp "$build/app/brevane.exe" "$build/tools/windows-kit/brevane-kit-runner.exe" \
     "$build/tools/windows-kit/brevane-kit-sample.exe" "$stage/"
-  cp -r browser/conformance/pages "$stage/conformance/"
+  cp -r testing/conformance/pages "$stage/conformance/"
   sed 's/$/\r/' tools/windows-kit/run-tests.cmd >"$stage/run-tests.cmd"
   (cd build-kit && cmake -E tar cf "$name.zip" --format=zip "$name")
   echo "make-windows-kit: build-kit/$name.zip ($(find "$stage" -name '*.exe' | wc -l) test programs)"

@@ -9,8 +9,8 @@
 
 #include "browser/document_binding.h"
 #include "browser/load_wait.h"
-#include "browser/memory/memory_engine.h"
 #include "browser/page_operations.h"
+#include "testing/memory/memory_engine.h"
 #include "testing/virtual_clock.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "browser/late_binding.h"
 #include "browser/limits.h"
 #include "browser/load_wait.h"
-#include "browser/memory/memory_engine.h"
+#include "testing/memory/memory_engine.h"
 #include "testing/virtual_clock.h"
 
 namespace brevane {

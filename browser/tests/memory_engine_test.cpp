@@ -3,8 +3,8 @@
 // nothing.
 #include <random>
 
-#include "browser/memory/html_parser.h"
 #include "browser/tests/page_fixture.h"
+#include "testing/memory/html_parser.h"
 
 namespace brevane::browser_testing {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "browser/document_binding.h"
 #include "browser/late_binding.h"
-#include "browser/memory/memory_engine.h"
+#include "testing/memory/memory_engine.h"
 #include "testing/virtual_clock.h"
 
 namespace brevane::browser_testing {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
-#include "extras/loader/heap_address_space.h"
 #include "extras/loader/memory_module.h"
+#include "testing/heap_address_space.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // page protection, the system's own library loader and the image's entry
 // point. Windows implements it on VirtualAlloc, VirtualProtect, LoadLibraryA
 // and GetProcAddress; tests and fuzzing use the heap-backed stand-in of
-// heap_address_space.h.
+// testing/heap_address_space.h.
 #pragma once
 
 #include <cstddef>

@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "extras/loader/heap_address_space.h"
 #include "extras/tests/samples.h"
+#include "testing/heap_address_space.h"
 
 namespace brevane::loader {
 namespace {

@@ -16,9 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "browser/conformance/memory_pages.h"
-#include "browser/memory/memory_engine.h"
 #include "browser/mshtml/tests/document_double.h"
+#include "testing/conformance/memory_pages.h"
+#include "testing/memory/memory_engine.h"
 #include "testing/virtual_clock.h"
 
 namespace brevane::conformance {

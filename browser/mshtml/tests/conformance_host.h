@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "browser/conformance/conformance.h"
+#include "app/win32/pause_win32.h"
 #include "browser/document_browser.h"
 #include "browser/mshtml/mshtml_engine.h"
-#include "testing/loopback_server.h"
-#include "app/win32/pause_win32.h"
 #include "browser/mshtml/web_browser_host.h"
+#include "testing/conformance/conformance.h"
+#include "testing/loopback_server.h"
 
 namespace brevane::conformance {
 

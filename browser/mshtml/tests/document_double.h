@@ -38,7 +38,7 @@
 
 #include "browser/browser_control.h"
 #include "browser/dom.h"
-#include "browser/memory/memory_engine.h"
+#include "testing/memory/memory_engine.h"
 
 namespace brevane::mshtml::testing {
 

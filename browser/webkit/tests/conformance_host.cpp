@@ -7,9 +7,9 @@
 // the harness's web-view host.
 #include <webkit2/webkit2.h>
 
-#include "browser/conformance/conformance.h"
 #include "browser/document_browser.h"
 #include "browser/webkit/tests/harness.h"
+#include "testing/conformance/conformance.h"
 #include "testing/tls_loopback_server.h"
 
 namespace brevane::conformance {

@@ -32,7 +32,7 @@ brevane_webkit_test(webkit_download_tests ${CMAKE_CURRENT_LIST_DIR}/download_tes
 # The page-conformance suite on this engine, over pages from two loopback
 # origins.
 brevane_webkit_test(webkit_conformance_tests
-  ${CMAKE_CURRENT_LIST_DIR}/../../conformance/conformance_test.cpp
+  ${PROJECT_SOURCE_DIR}/testing/conformance/conformance_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/conformance_host.cpp)
 target_link_libraries(webkit_conformance_tests PRIVATE brevane_conformance brevane_loopback_tls)
 # Boards over TLS: certificates accepted for their host, and every other one

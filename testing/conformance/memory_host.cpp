@@ -1,9 +1,9 @@
 // The suite's host over the in-memory engine: both origins are notional
 // addresses whose pages the engine serves from the fixture files.
-#include "browser/conformance/conformance.h"
-#include "browser/conformance/memory_pages.h"
+#include "testing/conformance/conformance.h"
+#include "testing/conformance/memory_pages.h"
 #include "browser/document_browser.h"
-#include "browser/memory/memory_engine.h"
+#include "testing/memory/memory_engine.h"
 #include "testing/virtual_clock.h"
 
 namespace brevane::conformance {

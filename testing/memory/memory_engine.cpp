@@ -1,4 +1,4 @@
-#include "browser/memory/memory_engine.h"
+#include "testing/memory/memory_engine.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "browser/memory/memory_dom.h"
+#include "testing/memory/memory_dom.h"
 
 #include <algorithm>
 

@@ -14,8 +14,8 @@
 #include <memory>
 #include <vector>
 
-#include "browser/conformance/conformance.h"
-#include "browser/memory/memory_engine.h"
+#include "testing/conformance/conformance.h"
+#include "testing/memory/memory_engine.h"
 #include "testing/virtual_clock.h"
 
 namespace brevane::conformance {

@@ -1,4 +1,4 @@
-#include "browser/memory/html_parser.h"
+#include "testing/memory/html_parser.h"
 
 #include "browser/ie7_form.h"
 

@@ -1,4 +1,4 @@
-#include "extras/loader/heap_address_space.h"
+#include "testing/heap_address_space.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,7 +4,7 @@
 // this engine is skipped with its reason.
 #include <gtest/gtest.h>
 
-#include "browser/conformance/conformance.h"
+#include "testing/conformance/conformance.h"
 
 namespace brevane::conformance {
 

@@ -1,4 +1,4 @@
-#include "browser/conformance/conformance.h"
+#include "testing/conformance/conformance.h"
 
 #include <algorithm>
 #include <cstdlib>

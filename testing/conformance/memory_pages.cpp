@@ -1,4 +1,4 @@
-#include "browser/conformance/memory_pages.h"
+#include "testing/conformance/memory_pages.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "browser/dom.h"
-#include "browser/memory/html_parser.h"
+#include "testing/memory/html_parser.h"
 
 namespace brevane::memory {
 

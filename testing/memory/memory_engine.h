@@ -12,8 +12,8 @@
 
 #include "browser/browser_control.h"
 #include "browser/dom.h"
-#include "browser/memory/memory_dom.h"
 #include "browser/window_tree.h"
+#include "testing/memory/memory_dom.h"
 #include "testing/virtual_clock.h"
 
 namespace brevane::memory {
