@@ -57,6 +57,7 @@ def main():
     ap.add_argument("--seconds", type=float, default=6.0)
     ap.add_argument("--during", default="")
     args = ap.parse_args()
+    print("machine: %s; at the start: %s" % (bench.machine(), bench.load()), flush=True)
     forum = bench.Forum(os.path.join(HERE, "demo-forum", "forum.py"))
     program = None
     try:
