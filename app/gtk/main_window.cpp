@@ -1,5 +1,8 @@
 #include "app/gtk/main_window.h"
 
+#include <cairo-xlib.h>
+#include <gdk/gdkx.h>
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -27,6 +30,33 @@ struct MainWindow::Widgets {
   guint timer = 0;
 
   GtkWidget* target() const { return inner != nullptr ? inner : widget; }
+  // A picture box's frame, scaled to the box in a surface like its window.
+  cairo_surface_t* Frame(std::size_t i) {
+    GdkRGBA face{0.94, 0.94, 0.94, 1};
+    FaceColour(widget, &face);
+    face.alpha = 1;
+    return frames.Scaled(i, gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_height(widget),
+                         gtk_widget_get_window(widget), face);
+  }
+  // Shows frame i as the X window's own background: the server copies the
+  // pixmap in, with no paint of the toolkit's and no round trip. False where
+  // the box has no X window of its own (not realised, another display
+  // server), and the frame is then drawn as any widget draws.
+  bool ShowInServer(std::size_t i) {
+    GdkWindow* window = gtk_widget_get_window(widget);
+    if (window == nullptr || !GDK_IS_X11_WINDOW(window) || !gdk_window_has_native(window)) return false;
+    cairo_surface_t* s = Frame(i);
+    // A background pixmap must have the window's depth.
+    if (s == nullptr || cairo_surface_get_type(s) != CAIRO_SURFACE_TYPE_XLIB ||
+        cairo_xlib_surface_get_depth(s) != gdk_visual_get_depth(gdk_window_get_visual(window)))
+      return false;
+    cairo_surface_flush(s);
+    Display* display = GDK_WINDOW_XDISPLAY(window);
+    XSetWindowBackgroundPixmap(display, GDK_WINDOW_XID(window), cairo_xlib_surface_get_drawable(s));
+    XClearWindow(display, GDK_WINDOW_XID(window));
+    gdk_display_flush(gdk_window_get_display(window));
+    return true;
+  }
   void StopTimer() {
     if (timer != 0) g_source_remove(timer);
     timer = 0;
@@ -111,13 +141,17 @@ void MainWindow::Create(const Entry& entry, const layout::ControlDef& def) {
       gtk_widget_add_events(w.widget, GDK_BUTTON_PRESS_MASK);
       g_signal_connect(w.widget, "draw", Cb([](GtkWidget* widget, cairo_t* cr, gpointer data) -> gboolean {
         auto* in = static_cast<Widgets*>(data);
-        cairo_surface_t* s = in->frames.Scaled(in->owner->At(in->index).frame, gtk_widget_get_allocated_width(widget),
-                                               gtk_widget_get_allocated_height(widget), cairo_get_target(cr));
+        cairo_surface_t* s = in->Frame(in->owner->At(in->index).frame);
         if (s == nullptr) return FALSE;
         cairo_set_source_surface(cr, s, 0, 0);
         cairo_paint(cr);
         return FALSE;
       }), &w);
+      // The box gets an X window of its own, whose background the frames
+      // become.
+      g_signal_connect(w.widget, "realize", Cb([](GtkWidget* widget, gpointer) {
+        if (GdkWindow* window = gtk_widget_get_window(widget)) gdk_window_ensure_native(window);
+      }), nullptr);
       for (const char* signal : {"map", "unmap"}) {
         g_signal_connect(w.widget, signal, Cb([](GtkWidget* widget, gpointer data) {
           auto* in = static_cast<Widgets*>(data);
@@ -394,7 +428,10 @@ void MainWindow::ShowPicture(const Entry& e) {
   gtk_widget_queue_draw(w.widget);
 }
 
-void MainWindow::ShowFrame(const Entry& e) { gtk_widget_queue_draw(W(e).widget); }
+void MainWindow::ShowFrame(const Entry& e) {
+  Widgets& w = W(e);
+  if (!w.ShowInServer(e.frame)) gtk_widget_queue_draw(w.widget);
+}
 
 void MainWindow::SetFrameTimer(const Entry& e, int delay_ms) {
   Widgets& w = W(e);

@@ -125,7 +125,8 @@ void FrameSurfaces::Clear() {
   DestroyAll(frames_);
 }
 
-cairo_surface_t* FrameSurfaces::Scaled(std::size_t frame, int width, int height, cairo_surface_t* target) {
+cairo_surface_t* FrameSurfaces::Scaled(std::size_t frame, int width, int height, GdkWindow* window,
+                                       const GdkRGBA& face) {
   if (frames_.empty() || width <= 0 || height <= 0) return nullptr;
   if (width != scaled_width_ || height != scaled_height_ || scaled_.size() != frames_.size()) {
     DestroyAll(scaled_);
@@ -137,13 +138,16 @@ cairo_surface_t* FrameSurfaces::Scaled(std::size_t frame, int width, int height,
   if (scaled_[i] == nullptr) {
     cairo_surface_t* s = frames_[i];
     const double sw = cairo_image_surface_get_width(s), sh = cairo_image_surface_get_height(s);
-    cairo_surface_t* out = target ? cairo_surface_create_similar(target, CAIRO_CONTENT_COLOR_ALPHA, width, height)
-                                  : cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    if (cairo_surface_status(out) != CAIRO_STATUS_SUCCESS) {
-      cairo_surface_destroy(out);
+    cairo_surface_t* out = window ? gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, width, height)
+                                  : cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    if (out == nullptr || cairo_surface_status(out) != CAIRO_STATUS_SUCCESS) {
+      if (out) cairo_surface_destroy(out);
       return nullptr;
     }
     cairo_t* cr = cairo_create(out);
+    // Transparent pixels show the face colour, as over the window itself.
+    gdk_cairo_set_source_rgba(cr, &face);
+    cairo_paint(cr);
     // Stretched to the whole box, whatever the picture's proportions.
     cairo_scale(cr, width / sw, height / sh);
     cairo_set_source_surface(cr, s, 0, 0);

@@ -51,9 +51,10 @@ class FrameSurfaces {
   // All frames or, where one cannot be made, none.
   void Load(const std::vector<shell::PictureFrame>& frames);
   void Clear();
-  // That frame stretched to width x height, kept in a surface like target,
-  // or nullptr.
-  cairo_surface_t* Scaled(std::size_t frame, int width, int height, cairo_surface_t* target);
+  // That frame stretched to width x height over the face colour, kept in an
+  // opaque surface made like window's (a pixmap of the window's depth on
+  // X11), or nullptr.
+  cairo_surface_t* Scaled(std::size_t frame, int width, int height, GdkWindow* window, const GdkRGBA& face);
 
  private:
   std::vector<cairo_surface_t*> frames_, scaled_;
