@@ -32,11 +32,14 @@ struct MainWindow::Widgets {
   GtkWidget* target() const { return inner != nullptr ? inner : widget; }
   // A picture box's frame, scaled to the box in a surface like its window.
   cairo_surface_t* Frame(std::size_t i) {
+    const int width = gtk_widget_get_allocated_width(widget), height = gtk_widget_get_allocated_height(widget);
     GdkRGBA face{0.94, 0.94, 0.94, 1};
-    FaceColour(widget, &face);
-    face.alpha = 1;
-    return frames.Scaled(i, gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_height(widget),
-                         gtk_widget_get_window(widget), face);
+    // The theme's colour is looked up only when a frame is first scaled.
+    if (!frames.Cached(i, width, height)) {
+      FaceColour(widget, &face);
+      face.alpha = 1;
+    }
+    return frames.Scaled(i, width, height, gtk_widget_get_window(widget), face);
   }
   // Shows frame i as the X window's own background: the server copies the
   // pixmap in, with no paint of the toolkit's and no round trip. False where

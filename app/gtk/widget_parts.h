@@ -55,6 +55,10 @@ class FrameSurfaces {
   // opaque surface made like window's (a pixmap of the window's depth on
   // X11), or nullptr.
   cairo_surface_t* Scaled(std::size_t frame, int width, int height, GdkWindow* window, const GdkRGBA& face);
+  // Whether that frame is already scaled to width x height.
+  bool Cached(std::size_t frame, int width, int height) const {
+    return width == scaled_width_ && height == scaled_height_ && frame < scaled_.size() && scaled_[frame] != nullptr;
+  }
 
  private:
   std::vector<cairo_surface_t*> frames_, scaled_;
