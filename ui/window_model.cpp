@@ -182,6 +182,9 @@ int64_t WindowModel::Now() const {
 
 void WindowModel::OnFrameTimer(int index) {
   Entry& e = *entries_[static_cast<std::size_t>(index)];
+  // A tick that was due when the frames stopped, or when the shell took
+  // them over, plays nothing.
+  if (e.played) return;
   if (e.frames.size() < 2 || e.unseen) {
     native_.SetFrameTimer(e, 0);
     return;
@@ -189,7 +192,48 @@ void WindowModel::OnFrameTimer(int index) {
   e.frame = (e.frame + 1) % e.frames.size();
   e.frame_shown_ms = Now();
   native_.ShowFrame(e);
-  native_.SetFrameTimer(e, shell::PlayedFrameDelay(e.frames[e.frame].delay_ms));
+  StartFrames(e);
+}
+
+void WindowModel::CatchUp(Entry& e) {
+  if (e.frames.size() < 2) return;
+  // Whole rounds of the animation change nothing; the rest is played
+  // through, frame by frame, to the one due now.
+  int64_t cycle = 0;
+  for (const shell::PictureFrame& f : e.frames) cycle += shell::PlayedFrameDelay(f.delay_ms);
+  const int64_t now = Now();
+  int64_t elapsed = std::max<int64_t>(0, now - e.frame_shown_ms) % cycle;
+  for (int delay = shell::PlayedFrameDelay(e.frames[e.frame].delay_ms); elapsed >= delay;
+       delay = shell::PlayedFrameDelay(e.frames[e.frame].delay_ms)) {
+    elapsed -= delay;
+    e.frame = (e.frame + 1) % e.frames.size();
+  }
+  e.frame_shown_ms = now - elapsed;
+}
+
+void WindowModel::StartFrames(Entry& e) {
+  const int delay = shell::PlayedFrameDelay(e.frames[e.frame].delay_ms);
+  const int shown = static_cast<int>(std::clamp<int64_t>(Now() - e.frame_shown_ms, 0, delay));
+  // No frame timer is pending here: every caller has just stopped it, or it
+  // has just fired.
+  if (native_.PlayFrames(e, shown)) {
+    e.played = true;
+    return;
+  }
+  native_.SetFrameTimer(e, delay - shown);
+}
+
+void WindowModel::StopFrames(Entry& e) {
+  if (e.played) CatchUp(e);
+  e.played = false;
+  native_.SetFrameTimer(e, 0);
+}
+
+std::size_t WindowModel::ShownFrame(int index) {
+  if (index < 0 || index >= size()) return 0;
+  Entry& e = *entries_[static_cast<std::size_t>(index)];
+  if (e.played) CatchUp(e);
+  return e.frame;
 }
 
 void WindowModel::OnPictureSeen(int index, bool seen) {
@@ -199,24 +243,15 @@ void WindowModel::OnPictureSeen(int index, bool seen) {
   e.unseen = !seen;
   if (e.frames.size() < 2) return;
   if (!seen) {
-    native_.SetFrameTimer(e, 0);
+    StopFrames(e);
     return;
   }
-  // Whole rounds of the animation that passed change nothing; the rest is
-  // played through, frame by frame, to the one on screen now.
-  int64_t cycle = 0;
-  for (const shell::PictureFrame& f : e.frames) cycle += shell::PlayedFrameDelay(f.delay_ms);
-  const int64_t now = Now();
-  int64_t elapsed = std::max<int64_t>(0, now - e.frame_shown_ms) % cycle;
+  // It shows the frame that the time passed calls for and goes on from
+  // there, as if it had played all along.
   const std::size_t before = e.frame;
-  for (int delay = shell::PlayedFrameDelay(e.frames[e.frame].delay_ms); elapsed >= delay;
-       delay = shell::PlayedFrameDelay(e.frames[e.frame].delay_ms)) {
-    elapsed -= delay;
-    e.frame = (e.frame + 1) % e.frames.size();
-  }
-  e.frame_shown_ms = now - elapsed;
+  CatchUp(e);
   if (e.frame != before) native_.ShowFrame(e);
-  native_.SetFrameTimer(e, shell::PlayedFrameDelay(e.frames[e.frame].delay_ms) - static_cast<int>(elapsed));
+  StartFrames(e);
 }
 
 void WindowModel::WriteCaption(Entry& e, const Text& text) {
@@ -244,7 +279,7 @@ void WindowModel::WriteSelection(Entry& e, int32_t index) {
 }
 
 void WindowModel::WritePicture(Entry& e, const Text& bytes) {
-  native_.SetFrameTimer(e, 0);
+  StopFrames(e);
   e.frames.clear();
   e.frame = 0;
   if (!bytes.empty() && decoder_) e.frames = decoder_(bytes);
@@ -258,7 +293,7 @@ void WindowModel::WritePicture(Entry& e, const Text& bytes) {
   }
   e.frame_shown_ms = Now();
   native_.ShowPicture(e);
-  if (e.frames.size() > 1 && !e.unseen) native_.SetFrameTimer(e, shell::PlayedFrameDelay(e.frames.front().delay_ms));
+  if (e.frames.size() > 1 && !e.unseen) StartFrames(e);
 }
 
 void WindowModel::WriteControlProperty(std::string_view control, int property, const PropertyValue& value) {

@@ -49,6 +49,7 @@ struct Entry {
   std::size_t frame = 0;                       // the frame shown
   int64_t frame_shown_ms = 0;                  // when it was shown, on the model's clock
   bool unseen = false;                         // the picture cannot be seen: its frames stand still
+  bool played = false;                         // the shell plays the frames on its own
 };
 
 // What a shell's toolkit does for the model. Every call is on the window
@@ -77,8 +78,19 @@ class NativeWindow {
   // A picture box's new frames (none: empty), then which one to show.
   virtual void ShowPicture(const Entry& e) = 0;
   virtual void ShowFrame(const Entry& e) = 0;
-  // Calls OnFrameTimer once after delay_ms; 0 stops the timer.
+  // Calls OnFrameTimer once after delay_ms; 0 stops the timer, and the
+  // frames the shell plays on its own.
   virtual void SetFrameTimer(const Entry& e, int delay_ms) = 0;
+  // Plays the frames on its own, without waking the window thread: from
+  // e.frame, which has stood shown_ms already, each for its played delay
+  // (shell::PlayedFrameDelay), round and round, until SetFrameTimer(e, 0).
+  // False where the shell cannot do that now; the model then times every
+  // frame itself with SetFrameTimer and asks again after each.
+  virtual bool PlayFrames(const Entry& e, int shown_ms) {
+    static_cast<void>(e);
+    static_cast<void>(shown_ms);
+    return false;
+  }
   // Shows that page of the tab control (1-based).
   virtual void ShowPage(int page) = 0;
   // The control that holds the keyboard focus (or a widget inside it): its
@@ -142,6 +154,9 @@ class WindowModel : public Controls {
   // it can again, it shows the frame that the time passed calls for and
   // goes on from there, as if it had played all along.
   void OnPictureSeen(int index, bool seen);
+  // The frame a picture box shows now: while the shell plays the frames on
+  // its own, the one the time passed calls for.
+  std::size_t ShownFrame(int index);
 
   // Controls.
   void WriteControlProperty(std::string_view control, int property, const PropertyValue& value) override;
@@ -163,6 +178,13 @@ class WindowModel : public Controls {
   void WriteContent(Entry& e, const Text& text, bool raise);
   void WriteSelection(Entry& e, int32_t index);
   void WritePicture(Entry& e, const Text& bytes);
+  // Moves e.frame on to the frame the time passed since it was shown calls
+  // for, as if every frame had played.
+  void CatchUp(Entry& e);
+  // Plays the frames on from e.frame: by the shell where it can, else by
+  // the frame timer.
+  void StartFrames(Entry& e);
+  void StopFrames(Entry& e);
 
   NativeWindow& native_;
   std::vector<std::unique_ptr<Entry>> entries_;

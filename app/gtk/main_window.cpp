@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/text/charset.h"
+#include "app/gtk/frame_player.h"
 #include "app/gtk/widget_parts.h"
 #include "ui/window_thread_gtk.h"
 
@@ -28,6 +29,10 @@ struct MainWindow::Widgets {
   FrameSurfaces frames;  // picture box
   bool mapped = false;   // picture box
   guint timer = 0;
+  // Picture box: plays the frames in the X server once every one is there,
+  // scaled to the size it was started at.
+  FramePlayer player;
+  int played_width = 0, played_height = 0;
 
   GtkWidget* target() const { return inner != nullptr ? inner : widget; }
   // A picture box's frame, scaled to the box in a surface like its window.
@@ -60,9 +65,31 @@ struct MainWindow::Widgets {
     gdk_display_flush(gdk_window_get_display(window));
     return true;
   }
+  // The scaled frames as X pixmaps of the window's depth, each for its
+  // played delay; false when one is not scaled to the box's size yet (the
+  // frame timer scales each as it first shows it) or cannot be a
+  // background.
+  bool ServerFrames(const Entry& e, std::vector<uint32_t>* pixmaps, std::vector<int>* delays) {
+    GdkWindow* window = gtk_widget_get_window(widget);
+    const int width = gtk_widget_get_allocated_width(widget), height = gtk_widget_get_allocated_height(widget);
+    for (std::size_t i = 0; i < e.frames.size(); ++i) {
+      if (!frames.Cached(i, width, height)) return false;
+      cairo_surface_t* s = Frame(i);
+      if (s == nullptr || cairo_surface_get_type(s) != CAIRO_SURFACE_TYPE_XLIB ||
+          cairo_xlib_surface_get_depth(s) != gdk_visual_get_depth(gdk_window_get_visual(window)))
+        return false;
+      cairo_surface_flush(s);
+      pixmaps->push_back(static_cast<uint32_t>(cairo_xlib_surface_get_drawable(s)));
+      delays->push_back(shell::PlayedFrameDelay(e.frames[i].delay_ms));
+    }
+    played_width = width;
+    played_height = height;
+    return true;
+  }
   void StopTimer() {
     if (timer != 0) g_source_remove(timer);
     timer = 0;
+    player.Stop();
   }
   ~Widgets() { StopTimer(); }
 };
@@ -144,7 +171,7 @@ void MainWindow::Create(const Entry& entry, const layout::ControlDef& def) {
       gtk_widget_add_events(w.widget, GDK_BUTTON_PRESS_MASK);
       g_signal_connect(w.widget, "draw", Cb([](GtkWidget* widget, cairo_t* cr, gpointer data) -> gboolean {
         auto* in = static_cast<Widgets*>(data);
-        cairo_surface_t* s = in->Frame(in->owner->At(in->index).frame);
+        cairo_surface_t* s = in->Frame(in->owner->ShownFrame(in->index));
         if (s == nullptr) return FALSE;
         cairo_set_source_surface(cr, s, 0, 0);
         cairo_paint(cr);
@@ -162,6 +189,14 @@ void MainWindow::Create(const Entry& entry, const layout::ControlDef& def) {
           in->owner->ReportPicturesSeen();
         }), &w);
       }
+      // Resized while the player plays: the frames are scaled anew, and
+      // the player takes them over again once all are.
+      g_signal_connect(w.widget, "size-allocate", Cb([](GtkWidget*, GdkRectangle* a, gpointer data) {
+        auto* in = static_cast<Widgets*>(data);
+        if (!in->player.playing() || (a->width == in->played_width && a->height == in->played_height)) return;
+        in->owner->OnPictureSeen(in->index, false);
+        in->owner->ReportPicturesSeen();
+      }), &w);
       g_signal_connect(w.widget, "button-press-event", Cb([](GtkWidget*, GdkEventButton* ev, gpointer data) -> gboolean {
         auto* in = static_cast<Widgets*>(data);
         if (ev->button != 1 || ev->type != GDK_BUTTON_PRESS) return FALSE;
@@ -446,6 +481,20 @@ void MainWindow::SetFrameTimer(const Entry& e, int delay_ms) {
     in->owner->OnFrameTimer(in->index);
     return G_SOURCE_REMOVE;
   }, &w);
+}
+
+bool MainWindow::PlayFrames(const Entry& e, int shown_ms) {
+  Widgets& w = W(e);
+  GdkWindow* window = gtk_widget_get_window(w.widget);
+  if (!w.mapped || window == nullptr || !GDK_IS_X11_WINDOW(window) || !gdk_window_has_native(window)) return false;
+  std::vector<uint32_t> pixmaps;
+  std::vector<int> delays;
+  if (!w.ServerFrames(e, &pixmaps, &delays)) return false;
+  // Every pixmap's drawing, sent on the toolkit's connection, is carried out
+  // before the player's connection shows one.
+  gdk_display_sync(gdk_window_get_display(window));
+  return w.player.Play(DisplayString(GDK_WINDOW_XDISPLAY(window)), static_cast<uint32_t>(GDK_WINDOW_XID(window)),
+                       std::move(pixmaps), std::move(delays), e.frame, shown_ms);
 }
 
 void MainWindow::ShowPage(int page) {

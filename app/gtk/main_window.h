@@ -78,6 +78,7 @@ class MainWindow : private NativeWindow, public WindowModel {
   void ShowPicture(const Entry& e) override;
   void ShowFrame(const Entry& e) override;
   void SetFrameTimer(const Entry& e, int delay_ms) override;
+  bool PlayFrames(const Entry& e, int shown_ms) override;
   void ShowPage(int page) override;
   int FocusedControl() override;
   void Focus(const Entry& e) override;

@@ -95,7 +95,7 @@ WebKitWebView* CreateWebView(const WebProcessMemoryCeiling& ceiling) {
   webkit_memory_pressure_settings_set_conservative_threshold(settings, 0.33);
   webkit_memory_pressure_settings_set_strict_threshold(settings, 0.5);
   webkit_memory_pressure_settings_set_kill_threshold(settings, 1.0);
-  const double poll_seconds = ceiling.poll_interval_seconds > 0 ? ceiling.poll_interval_seconds : 30.0;
+  const double poll_seconds = ceiling.poll_interval_seconds > 0 ? ceiling.poll_interval_seconds : 120.0;
   webkit_memory_pressure_settings_set_poll_interval(settings, poll_seconds);
   // Website data (cookies, caches, IndexedDB, local storage) lives in memory
   // for the program's life and never reaches the disk: the login's cookies

@@ -61,6 +61,14 @@ class Fake : public NativeWindow {
   void SetFrameTimer(const Entry&, int ms) override {
     timer = ms;
     if (ms > 0) Say(std::to_string(ms) + "ms");
+    if (playing) Say("halt");
+    playing = false;
+  }
+  // "player": the shell plays the frames on its own from then on.
+  bool plays = false, playing = false;
+  bool PlayFrames(const Entry& e, int shown_ms) override {
+    if (plays) Say("play" + std::to_string(e.frame) + "+" + std::to_string(shown_ms));
+    return playing = plays;
   }
   void ShowPage(int) override {}
   int FocusedControl() override { return focus; }
@@ -103,6 +111,11 @@ const Case kCases[] = {
      "put banner 10 anim; wait 50; unseen banner; timer; tick banner; wait 160; seen banner; seen banner; wait 1; tick banner;"
      " wait 600; unseen banner; wait 261; seen banner",
      "decoded frames4 100ms 0ms frame2 1ms frame3 50ms frame0 72ms"},
+    {"a shell that can play the frames takes them over at the next frame; the frame shown is read off the clock;"
+     " unseen or replaced, they are taken back, and seen again handed over from the frame due",
+     "put banner 10 anim; player; wait 40; tick banner; wait 250; now banner; tick banner; unseen banner; now banner;"
+     " wait 100; seen banner; put banner 10 cut",
+     "decoded frames4 100ms frame1 play1+0 at0 halt at0 frame1 play1+89 halt decoded frames0"},
 };
 
 // Runs one step on the model.
@@ -146,6 +159,8 @@ void Step(WindowModel& m, Fake& f, const std::vector<std::string>& w) {
   if (op == "wait") return static_cast<void>(f.now += number(1));
   if (op == "seen" || op == "unseen") return m.OnPictureSeen(index, op == "seen");
   if (op == "timer") return f.Say(std::to_string(f.timer) + "ms");
+  if (op == "player") return static_cast<void>(f.plays = true);
+  if (op == "now") return f.Say("at" + std::to_string(m.ShownFrame(index)));
   if (op == "open") return m.Open();
   if (op == "activate") return m.OnActivated();
   if (op == "close") return m.OnClosed();

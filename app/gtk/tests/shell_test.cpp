@@ -431,5 +431,43 @@ TEST_F(ShellTest, TheBrowserHostsWidgetSitsAtTheBrowserControl) {
   EXPECT_FALSE(WEBKIT_IS_WEB_VIEW(bare.Widget(names::kBrowser)));
 }
 
+TEST_F(ShellTest, TheBannerPlaysInTheServerOnceEveryFrameIsThereAndStopsWhenUnseen) {
+  // Red, green and blue frames; the last stands a minute, so what the
+  // banner shows is certain when the test looks.
+  window_->SetPictureDecoder([](std::string_view) {
+    std::vector<PictureFrame> frames;
+    const int delays[] = {100, 100, 60000};
+    for (int i = 0; i < 3; ++i) {
+      std::vector<uint8_t> rgba;
+      for (int p = 0; p < 4; ++p) rgba.insert(rgba.end(), {uint8_t(i == 0 ? 255 : 0), uint8_t(i == 1 ? 255 : 0), uint8_t(i == 2 ? 255 : 0), 255});
+      frames.push_back({2, 2, delays[i], rgba});
+    }
+    return frames;
+  });
+  Show();
+  window_->WriteControlProperty(names::kBanner, prop::kPicture, Text("frames"));
+  const Entry& banner = *window_->Find(names::kBanner);
+  // The frame timer shows frames 0 and 1, each scaled into the server as it
+  // first shows; at frame 2 all are there and the player takes over.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!banner.played && std::chrono::steady_clock::now() < deadline) g_main_context_iteration(nullptr, TRUE);
+  ASSERT_TRUE(banner.played);
+  EXPECT_EQ(window_->ShownFrame(banner.index), 2u);
+  GdkWindow* box = gtk_widget_get_window(window_->Widget(names::kBanner));
+  // The middle of the box: its edges blend the stretched frame into the face.
+  GdkPixbuf* shown = gdk_pixbuf_get_from_window(box, gdk_window_get_width(box) / 2, gdk_window_get_height(box) / 2, 1, 1);
+  ASSERT_NE(shown, nullptr);
+  const guchar* px = gdk_pixbuf_get_pixels(shown);
+  EXPECT_EQ(std::vector<int>({px[0], px[1], px[2]}), std::vector<int>({0, 0, 255}));
+  g_object_unref(shown);
+  // Hidden, it stops; a new picture is timed again from its first frame.
+  window_->WriteControlProperty(names::kBanner, prop::kVisible, false);
+  EXPECT_FALSE(banner.played);
+  window_->WriteControlProperty(names::kBanner, prop::kVisible, true);
+  window_->WriteControlProperty(names::kBanner, prop::kPicture, Text("frames"));
+  EXPECT_FALSE(banner.played);
+  EXPECT_EQ(banner.frame, 0u);
+}
+
 }  // namespace
 }  // namespace brevane::gtk
